@@ -1,0 +1,72 @@
+// The Windows functions the module calls, declared under their Windows names
+// for the Linux build. Their definitions (WindowsStandIn.cpp) read the
+// settings file by the platform's rules and take the keyboard, the cursor and
+// the module file's status from the harness (WinApiControl.h).
+//
+// Only what the module uses is here; the types have the Windows sizes.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+#define WINAPI
+#define TRUE 1
+#define FALSE 0
+#define DLL_PROCESS_ATTACH 1
+#define VK_SPACE 0x20
+#define VK_LEFT 0x25
+#define VK_RIGHT 0x27
+
+#if defined(WINAPI_STANDIN_BUILD)
+#define WINAPI_STANDIN_API __attribute__((visibility("default")))
+#else
+#define WINAPI_STANDIN_API
+#endif
+
+typedef int32_t BOOL;
+typedef int32_t INT;
+typedef uint32_t UINT;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef int16_t SHORT;
+typedef char16_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef void* HINSTANCE;
+typedef void* LPVOID;
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+// The runtime's file-status record with a 64-bit time, as on Windows.
+struct _stat64 {
+  uint32_t st_dev;
+  uint16_t st_ino;
+  uint16_t st_mode;
+  int16_t st_nlink;
+  int16_t st_uid;
+  int16_t st_gid;
+  uint32_t st_rdev;
+  int64_t st_size;
+  int64_t st_atime;
+  int64_t st_mtime;
+  int64_t st_ctime;
+};
+
+// A wide-character literal of the platform's wide type.
+#define PLATFORM_WIDE(text) u##text
+
+extern "C" {
+WINAPI_STANDIN_API DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer,
+                                          LPWSTR* filePart);
+WINAPI_STANDIN_API UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue,
+                                              LPCWSTR fileName);
+WINAPI_STANDIN_API SHORT GetAsyncKeyState(int virtualKey);
+WINAPI_STANDIN_API SHORT GetKeyState(int virtualKey);
+WINAPI_STANDIN_API BOOL GetCursorPos(POINT* point);
+WINAPI_STANDIN_API int _stat64(const char* path, struct _stat64* status);
+// Like the Windows runtime's: null for times before 1970 or after the year 3000.
+WINAPI_STANDIN_API struct tm* _gmtime64(const int64_t* time);
+}

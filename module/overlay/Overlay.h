@@ -1,0 +1,6 @@
+#pragma once
+
+// Rewind frames: cursor activity, letterbox bars and the timeline.
+void DrawRewindOverlay();
+// Recording frames while the game speed ramps back: the bars shrink away.
+void FadeLetterbox();

@@ -1,0 +1,4 @@
+#pragma once
+
+// Holds the character at the on-foot sample at playIndex.
+void ApplyFootFrame();

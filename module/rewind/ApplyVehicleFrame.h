@@ -1,0 +1,4 @@
+#pragma once
+
+// Holds the recorded vehicle at the vehicle sample at playIndex.
+void ApplyVehicleFrame();

@@ -1,0 +1,60 @@
+// The plug-in's memory between frames: one record, one instance, alive from
+// load to unload. Only the script thread touches it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform.h"
+
+struct Vector3 {
+  float x;
+  float y;
+  float z;
+};
+static_assert(sizeof(Vector3) == 12, "Vector3 is the layout of every vector out-target");
+
+struct Vector4 {
+  float x;
+  float y;
+  float z;
+  float w;
+};
+
+struct RewindState {
+  // Settings, overwritten once on the first frame.
+  uint32_t recSize = 2000;
+  int32_t pushMode = 1;
+
+  // Mode and timeline.
+  uint8_t rewinding = 0;
+  int32_t playIndex = 0;
+  int32_t playLength = 0;
+  float timeScaleRamp = 1.0f;
+
+  // Counters, all in frames.
+  int32_t frameCount = 0;
+  int32_t settleFrames = 200;
+  int32_t cursorIdleFrames = 100;
+
+  // Overlay and input.
+  float letterboxHeight = 0.0f;
+  POINT cursorPos = {0, 0};
+  POINT lastCursorPos = {0, 0};
+
+  // Game handles and live values, written through the natives' out-pointers.
+  int32_t playerChar = 0;
+  int32_t vehicle = 0;
+  Vector4 cur = {0, 0, 0, 0};  // scratch: meaningful only within one frame
+  Vector3 vehVel = {0, 0, 0};
+  uint32_t conditionValue = 0;
+  int32_t footValue = 0;
+  uint32_t playerValue = 0;
+  uint32_t charValue = 0;  // last value applied from charValueHist, never read from the game
+
+  // Start-up stamp.
+  float buildStamp = 0.0f;
+  struct _stat64 fileStatus = {};
+  struct tm* stampTime = nullptr;
+};
+
+extern RewindState rewindState;

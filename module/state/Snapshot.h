@@ -1,0 +1,37 @@
+// The module's state as the harness reports it in a trace's end line: the
+// one window into the module that the harness has besides the host
+// interface. The module exports QuorvatReadSnapshot under that plain name.
+//
+// Fields carry the state record's names; `sampleCount` is the common number
+// of samples in the histories (the posX count should they ever disagree),
+// `historyCounts` each history's count in the order posX, posY, posZ, velX,
+// velY, velZ, rotX, rotY, rotZ, rotW, inVehicleFlag, bodyModeFlag,
+// conditionHist, playerValueHist, charValueHist, vehicleHist, footValueHist,
+// and `historyBytes` the heap memory the histories hold.
+#pragma once
+
+#include <cstdint>
+
+struct QuorvatSnapshot {
+  int32_t rewinding;
+  int32_t playIndex;
+  int32_t playLength;
+  float timeScaleRamp;
+  float letterboxHeight;
+  int32_t settleFrames;
+  int32_t cursorIdleFrames;
+  int32_t frameCount;
+  uint32_t recSize;
+  int32_t pushMode;
+  int32_t enableKey;
+  uint32_t charValue;
+  float buildStamp;
+  uint32_t sampleCount;
+  uint32_t historyCounts[17];
+  uint32_t historyBytes;
+};
+
+#define QUORVAT_SNAPSHOT_SYMBOL "QuorvatReadSnapshot"
+extern "C" {
+typedef void (*QuorvatReadSnapshotFn)(QuorvatSnapshot* out);
+}
