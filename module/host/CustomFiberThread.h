@@ -8,9 +8,9 @@
 
 class CustomFiberThread : public ScriptThread {
  public:
-  // Initialises no member: enableKey is zero in the zero-filled static object
-  // until the first frame reads it from the settings file.
-  CustomFiberThread() {}
+  // Initialises no member (enableKey is zero in the zero-filled static object
+  // until the first frame reads it from the settings file); names the thread.
+  CustomFiberThread();
   void RunScript() override;
   ~CustomFiberThread() override {}
 

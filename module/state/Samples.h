@@ -6,7 +6,9 @@
 
 // An unsigned game value as a sample: read as unsigned, rounded to the
 // nearest float, so values of 2^31 and above stay positive.
-inline float UnsignedSample(uint32_t value) { return static_cast<float>(value); }
+inline float UnsignedSample(uint32_t value) {
+  return static_cast<float>(value);
+}
 
 // True when the live unsigned value differs from the sample: both exactly,
 // in double precision; a sample that is not a number always differs.
@@ -21,5 +23,6 @@ inline bool DiffersFromSample(uint32_t live, float sample) {
 inline int32_t SampleToInt(float sample) {
   const double value = static_cast<double>(sample);
   if (!(value > -9223372036854775808.0 && value < 9223372036854775808.0)) return 0;
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value))));
+  return static_cast<int32_t>(
+      static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value))));
 }

@@ -1,0 +1,69 @@
+// The frame loop: what the plug-in does in every game frame, and in which
+// order. The host runs RunScript on its script thread; each Wait(0) yields to
+// the game until its next frame.
+//
+// One frame:
+//   1. First frame only: take the build stamp, cue normal play, read the
+//      settings file.
+//   2. Early frames (frameCount below 100): draw the build stamp.
+//   3. Resolve the player and the player's character (every phase of the
+//      frame uses this frame's handle).
+//   4. Poll the toggle key and Space; this may enter or leave rewind mode,
+//      and the branch of the resulting mode runs in this same frame.
+//   5. Rewind mode: scrub, re-apply the recorded common values, draw the
+//      overlay, then hold the character or the vehicle at the recorded frame.
+//   6. Normal play: record one sample into every history and, after a
+//      rewind, ramp the game speed back up while the bars fade.
+//
+// All state lives in rewindState and historySet; the phases keep none of
+// their own between frames.
+#include "host/CustomFiberThread.h"
+#include "host/Natives.h"
+#include "overlay/Overlay.h"
+#include "record/RecordFrame.h"
+#include "rewind/ApplyFootFrame.h"
+#include "rewind/ApplyVehicleFrame.h"
+#include "rewind/Scrub.h"
+#include "rewind/Toggle.h"
+#include "settings/BuildStamp.h"
+#include "settings/Settings.h"
+#include "state/History.h"
+#include "state/RewindState.h"
+
+void CustomFiberThread::RunScript() {
+  while (IsThreadAlive()) {
+    RunFrame();
+    Wait(0);
+  }
+}
+
+void RunFrame() {
+  RewindState& s = rewindState;
+
+  if (s.frameCount == 0) {
+    ComputeBuildStamp();  // raises frameCount to 1: this block runs once per load
+    CueNormalPlay();
+    ReadSettings();
+  }
+  if (s.frameCount < 100) ShowBuildStamp();
+
+  const int32_t playerId = PlayerIndexFromId(QueryLocalPlayerId());
+  ReadPlayerCharacter(playerId, &s.playerChar);
+
+  TestToggleKey();
+
+  if (s.rewinding == 1) {
+    Scrub();
+    ApplyCommonValues(playerId);
+    DrawRewindOverlay();
+    // The toggle never enters rewind mode with an empty history and the
+    // scrub keeps playIndex inside it, so this read is always in range.
+    if (historySet.inVehicleFlag[static_cast<uint32_t>(s.playIndex)] != 0.0f) {
+      ApplyVehicleFrame();
+    } else {
+      ApplyFootFrame();
+    }
+  } else {
+    RecordFrame(playerId);
+  }
+}

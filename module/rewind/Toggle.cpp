@@ -1,0 +1,76 @@
+#include "rewind/Toggle.h"
+
+#include "host/CustomFiberThread.h"
+#include "host/Natives.h"
+#include "overlay/Overlay.h"
+#include "platform.h"
+#include "state/History.h"
+#include "state/RewindState.h"
+
+namespace {
+// The single-precision step, summed in double precision: 67 recorded frames
+// from 0.0 to just above 1.0.
+constexpr float kRampStep = 0.015f;
+}  // namespace
+
+void TestToggleKey() {
+  RewindState& s = rewindState;
+  // Polled once per frame in either mode: the query also clears the press.
+  const bool togglePressed = (GetAsyncKeyState(scriptThread.enableKey) & 1) != 0;
+  const bool spaceDown = GetKeyState(VK_SPACE) < 0;
+
+  if (!togglePressed && !spaceDown) return;
+  // Space only ever leaves rewind mode; a toggle press while it is held is
+  // dropped, not kept for later.
+  if (spaceDown && s.rewinding == 0) return;
+  // With nothing recorded there is no frame to rewind to: the press is spent
+  // and play goes on recording.
+  if (s.rewinding == 0 && historySet.posX.SampleCount() == 0) return;
+
+  s.rewinding = s.rewinding == 0 ? 1 : 0;
+  if (s.rewinding == 1) {
+    EnterRewindMode();
+  } else {
+    LeaveRewindMode();
+  }
+}
+
+void EnterRewindMode() {
+  RewindState& s = rewindState;
+  SetGameSpeed(-1.0f);
+  s.playIndex = 0;
+  // Nothing is recorded while rewinding, so this stays the length of every
+  // history until the next entry.
+  s.playLength = static_cast<int32_t>(historySet.posX.SampleCount());
+  CueModeSwitch(250);
+}
+
+void LeaveRewindMode() {
+  RewindState& s = rewindState;
+  const HistorySet& h = historySet;
+  const uint32_t i = static_cast<uint32_t>(s.playIndex);
+
+  CueRewindActivity();
+  // Play resumes with the momentum recorded at the chosen frame, given to
+  // whatever the character is in now.
+  if (IsCharacterInVehicle(s.playerChar)) {
+    ReadCharacterVehicle(s.playerChar, &s.vehicle);
+    ImpelVehicle(s.vehicle, h.velX[i], h.velY[i], h.velZ[i]);
+  } else {
+    PinCharacter(s.playerChar, true);
+    PinCharacter(s.playerChar, false);
+    ImpelCharacter(s.playerChar, h.velX[i], h.velY[i], h.velZ[i]);
+  }
+  s.timeScaleRamp = 0.0f;
+  CueModeSwitch(500);
+}
+
+void RampTimeScale() {
+  RewindState& s = rewindState;
+  // A NaN compares as not less, and stops the ramp.
+  if (!(s.timeScaleRamp < 1.0f)) return;
+  SetGameSpeed(s.timeScaleRamp);
+  FadeLetterbox();
+  s.timeScaleRamp =
+      static_cast<float>(static_cast<double>(s.timeScaleRamp) + static_cast<double>(kRampStep));
+}

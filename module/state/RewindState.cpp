@@ -1,0 +1,3 @@
+#include "state/RewindState.h"
+
+RewindState rewindState;
