@@ -6,6 +6,8 @@
 // Only what the module uses is here; the types have the Windows sizes.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <ctime>
 
@@ -50,9 +52,21 @@ struct _stat64 {
   int16_t st_gid;
   uint32_t st_rdev;
   int64_t st_size;
+#if defined(st_mtime)
+  // The C library spells the times as macros over timespec members; follow
+  // it, so that `st_mtime` names the seconds whichever header came first.
+  struct Time64 {
+    int64_t tv_sec;
+    int64_t tv_nsec;
+  };
+  Time64 st_atim;
+  Time64 st_mtim;
+  Time64 st_ctim;
+#else
   int64_t st_atime;
   int64_t st_mtime;
   int64_t st_ctime;
+#endif
 };
 
 // A wide-character literal of the platform's wide type.

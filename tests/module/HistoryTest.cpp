@@ -1,0 +1,191 @@
+// The history store: its queue, how much of the past it keeps, and that a
+// frame's sample goes into all seventeen histories or into none.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "FakeGame.h"
+#include "host/Natives.h"
+#include "record/RecordFrame.h"
+
+namespace {
+
+constexpr uint32_t kQueryFrameStep = 0x330A9C0C;
+constexpr uint32_t kIsCharacterInVehicle = 0x74C3E7A5;
+constexpr uint32_t kReadCharacterPosition = 0xC5892F5F;
+constexpr uint32_t kReadVehicleRotation = 0xD30891FA;
+constexpr uint32_t kSetGameSpeed = 0xA7F84694;
+
+TEST(HistoryQueue, NewestFirstAndDropsFromTheOldestEnd) {
+  FloatHistory h;
+  h.PopOldest();  // empty: nothing happens
+  EXPECT_EQ(h.SampleCount(), 0u);
+  for (int i = 1; i <= 5; ++i) h.PushFront(static_cast<float>(i));
+  EXPECT_EQ(h[0], 5.0f);
+  EXPECT_EQ(h[4], 1.0f);
+  h.PopOldest();
+  EXPECT_EQ(h.SampleCount(), 4u);
+  EXPECT_EQ(h[3], 2.0f);
+  h.Newest() = 50.0f;
+  EXPECT_EQ(h[0], 50.0f);
+  h.PopNewest();
+  EXPECT_EQ(h[0], 4.0f);
+}
+
+TEST(HistoryQueue, KeepsSamplesInPlaceAcrossManyBlocks) {
+  IntHistory h;
+  h.PushFront(0);
+  const int32_t* oldest = &h.Newest();
+  for (int i = 1; i < 10000; ++i) h.PushFront(i);
+  EXPECT_EQ(*oldest, 0);  // still there, never moved
+  EXPECT_EQ(h[9999], 0);
+  EXPECT_EQ(h[0], 9999);
+}
+
+// Records frames through the real recording step against a fake game in
+// which the character stands at x = the frame's number.
+class Recording : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetModule();
+    game.answers[kQueryFrameStep] = [](NativeContext& c) { c.argSlots[0] = 3; };
+    game.answers[kReadCharacterPosition] = [this](NativeContext& c) {
+      WriteOut(c, 1, static_cast<float>(frame));
+      WriteOut(c, 2, 0.5f);
+      WriteOut(c, 3, 10.0f);
+    };
+    game.answers[kIsCharacterInVehicle] = [this](NativeContext& c) {
+      c.argSlots[0] = inVehicle ? 1 : 0;
+    };
+    game.answers[kReadVehicleRotation] = [this](NativeContext& c) {
+      WriteOut(c, 4, static_cast<float>(frame) + 0.25f);
+    };
+  }
+  void Record(int frames) {
+    for (int i = 0; i < frames; ++i, ++frame) RecordFrame(0);
+  }
+  std::vector<uint32_t> Counts() {
+    std::vector<uint32_t> counts(kHistoryCount);
+    HistoryCounts(counts.data());
+    return counts;
+  }
+  void ExpectAllCounts(uint32_t n) {
+    for (uint32_t c : Counts()) EXPECT_EQ(c, n);
+  }
+
+  FakeGame game;
+  int frame = 0;
+  bool inVehicle = false;
+};
+
+TEST_F(Recording, KeepsRecSizePlusOneSamplesDroppingTheOldest) {
+  rewindState.recSize = 3;
+  Record(3);
+  ExpectAllCounts(3);
+  Record(1);  // a count equal to recSize is not trimmed
+  ExpectAllCounts(4);
+  Record(6);  // from then on: trim to recSize, push back to recSize + 1
+  ExpectAllCounts(4);
+  EXPECT_EQ(historySet.posX[0], 9.0f);
+  EXPECT_EQ(historySet.posX[3], 6.0f);
+  EXPECT_EQ(historySet.posZ[0], 9.0f);  // z 10 less 1
+}
+
+TEST_F(Recording, RecSizeZeroKeepsOneSample) {
+  rewindState.recSize = 0;
+  Record(5);
+  ExpectAllCounts(1);
+  EXPECT_EQ(historySet.posX[0], 4.0f);
+}
+
+TEST_F(Recording, TrimmingAnEmptySetChangesNothing) {
+  TrimHistories();
+  ExpectAllCounts(0);
+}
+
+TEST_F(Recording, MixedFramesKeepTheHistoriesAligned) {
+  inVehicle = true;
+  Record(10);
+  inVehicle = false;
+  Record(20);
+  ExpectAllCounts(30);
+  EXPECT_EQ(historySet.rotW[25], 4.25f);  // the vehicle frame 4's quaternion w
+  EXPECT_EQ(historySet.rotW[5], 0.0f);
+  EXPECT_EQ(historySet.inVehicleFlag[25], 1.0f);
+}
+
+TEST_F(Recording, GateClosedRecordsNothingAndHoldsTheRamp) {
+  game.answers[kQueryFrameStep] = [](NativeContext& c) { c.argSlots[0] = 2; };
+  rewindState.timeScaleRamp = 0.0f;
+  Record(4);
+  ExpectAllCounts(0);
+  EXPECT_EQ(rewindState.timeScaleRamp, 0.0f);
+  EXPECT_TRUE(game.CallsOf(kSetGameSpeed).empty());
+}
+
+// Everything the store holds, to compare before and after a failed frame.
+std::vector<std::vector<double>> StoreContents() {
+  std::vector<std::vector<double>> all;
+  const HistorySet& h = historySet;
+  auto take = [&all](const auto& history) {
+    std::vector<double> samples;
+    for (uint32_t i = 0; i < history.SampleCount(); ++i) samples.push_back(history[i]);
+    all.push_back(samples);
+  };
+  take(h.posX), take(h.posY), take(h.posZ), take(h.velX), take(h.velY), take(h.velZ);
+  take(h.rotX), take(h.rotY), take(h.rotZ), take(h.rotW), take(h.inVehicleFlag);
+  take(h.bodyModeFlag), take(h.conditionHist), take(h.playerValueHist), take(h.charValueHist);
+  take(h.vehicleHist), take(h.footValueHist);
+  return all;
+}
+
+int allocationsThisFrame = 0;
+int failAt = 0;  // the allocation of the frame that fails, counted from 1; 0: none
+
+bool FailChosenAllocation(std::size_t) {
+  return ++allocationsThisFrame == failAt;
+}
+
+TEST_F(Recording, AFrameThatRunsOutOfMemoryIsNotRecordedAtAll) {
+  // The histories grow in blocks, all in the same frame since they hold the
+  // same count: fail each of that frame's allocations in turn.
+  for (int chosen = 1; chosen <= kHistoryCount; ++chosen) {
+    SCOPED_TRACE(chosen);
+    ResetModule();
+    rewindState.recSize = 1000;
+    rewindState.timeScaleRamp = 0.0f;
+    HistoryMemory::failHook = FailChosenAllocation;
+    bool failed = false;
+    for (int attempt = 0; attempt < 1000 && !failed; ++attempt) {
+      const auto before = StoreContents();
+      const float rampBefore = rewindState.timeScaleRamp;
+      allocationsThisFrame = 0;
+      failAt = chosen;
+      Record(1);
+      if (allocationsThisFrame >= chosen) {
+        failed = true;
+        EXPECT_EQ(StoreContents(), before);
+        EXPECT_GT(rewindState.timeScaleRamp, rampBefore);  // the rest of the frame ran
+      }
+    }
+    ASSERT_TRUE(failed) << "no frame allocated";
+    failAt = 0;
+    const uint32_t count = historySet.posX.SampleCount();
+    Record(1);
+    ExpectAllCounts(count + 1);
+    EXPECT_EQ(historySet.posX[0], static_cast<float>(frame - 1));
+  }
+  HistoryMemory::failHook = nullptr;
+}
+
+TEST(HistoryMemory, CountsWhatTheHistoriesHold) {
+  ResetModule();
+  const std::size_t empty = HistoryMemory::bytesInUse;
+  FloatHistory h;
+  for (int i = 0; i < 100000; ++i) h.PushFront(1.0f);
+  const std::size_t used = HistoryMemory::bytesInUse - empty;
+  EXPECT_GE(used, 400000u);
+  EXPECT_LT(used, 420000u);  // small blocks and a small map, nothing reserved ahead
+}
+
+}  // namespace
