@@ -1,0 +1,35 @@
+// The side door of the Windows stand-ins for the harness: the operating
+// system as the module meets it. The harness installs a handler that answers
+// the keyboard, the cursor and the module file's status, and hears of the
+// settings-file calls so that it can trace them.
+#pragma once
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include "WindowsStandIn.h"
+#endif
+
+class WinApiHandler {
+ public:
+  virtual ~WinApiHandler() = default;
+  virtual SHORT OnGetAsyncKeyState(int virtualKey) = 0;
+  virtual SHORT OnGetKeyState(int virtualKey) = 0;
+  // Writes the position and returns TRUE, or returns FALSE and writes nothing.
+  virtual BOOL OnGetCursorPos(POINT* point) = 0;
+  // The modification time (seconds since 1970, UTC) of the file at `path`;
+  // false when the file is to be reported missing.
+  virtual bool OnFileModificationTime(const char* path, int64_t* seconds) = 0;
+  // Notifications only: the stand-ins answer these themselves.
+  virtual void OnGetFullPathNameW(const char16_t* fileName, DWORD bufferLength) = 0;
+  virtual void OnGetPrivateProfileIntW(const char16_t* section, const char16_t* key,
+                                       INT defaultValue) = 0;
+};
+
+#if !defined(_WIN32)
+// Installs the handler; null restores the plain behaviour: keys up, cursor at
+// 0, 0, and the real file status.
+extern "C" WINAPI_STANDIN_API void WinApiSetHandler(WinApiHandler* handler);
+#endif
