@@ -1,0 +1,35 @@
+// One run of a scenario: prepare the working directory, load the module
+// into the stand-in host, drive its script thread frame by frame, write the
+// trace and unload the module again.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "Scenario.h"
+#include "World.h"
+#include "state/Snapshot.h"
+
+struct RunOptions {
+  std::string modulePath;
+  // The process's current directory during the run; created when missing.
+  // None: a fresh temporary directory, removed afterwards.
+  std::optional<std::string> workdir;
+  // Where the trace goes; null: kept in memory only (RunResult::trace).
+  std::FILE* trace = nullptr;
+};
+
+struct RunResult {
+  int64_t frames = 0;  // frames run: the Waits that returned
+  QuorvatSnapshot state{};
+  std::string trace;  // the whole trace, when RunOptions::trace was null
+};
+
+// Runs `scenario` against `world`. Throws RunError (a ModuleFault when the
+// module broke the rules).
+RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& options);
+
+// The same in the scripted world of the scenario.
+RunResult RunScriptedScenario(const Scenario& scenario, const RunOptions& options);
