@@ -84,7 +84,9 @@ std::string Describe(const Json& value) {
     case Json::value_t::object:
       return "an object";
     case Json::value_t::array:
-      return "an array";
+      return value.empty()       ? "an empty array"
+             : value.size() == 1 ? "an array of 1 value"
+                                 : "an array of " + std::to_string(value.size()) + " values";
     case Json::value_t::number_float:
       return value.dump() + " (a number with a fraction or exponent)";
     case Json::value_t::string: {
@@ -329,7 +331,8 @@ class Reader {
   TimelineEntry Entry(const Json& value, const std::string& path, int64_t earliest) const {
     Object(value, path, "a timeline entry object");
     OnlyKnown(value, path, {"frame", "world", "hold", "release", "press", "cursor"});
-    if (!value.contains("frame")) Fail(Member(path, "frame"), "missing; every entry needs one");
+    if (!value.contains("frame"))
+      Fail(Member(path, "frame"), "missing; expected the integer frame every entry has");
     TimelineEntry entry;
     for (const auto& member : value.items()) {
       const std::string& key = member.key();
@@ -361,7 +364,7 @@ class Reader {
       for (int held : entry.hold) {
         if (held == entry.release[i]) {
           Fail(Element(Member(path, "release"), i),
-               "key " + std::to_string(held) + " is both held and released by one entry");
+               "expected a key that the same entry does not hold, got " + std::to_string(held));
         }
       }
     }
@@ -385,9 +388,12 @@ class Reader {
         if (v.is_string()) scenario.settings = v.get<std::string>();
       } else if (key == "moduleMtime") {
         if (!v.is_null()) {
-          scenario.moduleMtime =
-              Integer(v, key, std::numeric_limits<int64_t>::min(),
-                      std::numeric_limits<int64_t>::max(), "an integer (or null)");
+          if (!v.is_number_integer() ||
+              (v.is_number_unsigned() &&
+               v.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))) {
+            Expected(key, "an integer number of seconds (64-bit) or null", v);
+          }
+          scenario.moduleMtime = v.get<int64_t>();
         }
       } else if (key == "world") {
         scenario.world = World(v, key);
@@ -424,14 +430,16 @@ class PathTracker {
       case Event::object_start:
       case Event::array_start:
         if (depth >= kMaxDepth) {
-          reader_.Fail(Path(), "nested more than " + std::to_string(kMaxDepth) + " levels deep");
+          reader_.Fail(Path(),
+                       "expected at most " + std::to_string(kMaxDepth) + " levels of nesting");
         }
         levels_.push_back({event == Event::object_start, {}, 0, {}});
         break;
       case Event::key: {
         Level& level = levels_.back();
         level.key = parsed.get<std::string>();
-        if (!level.keys.insert(level.key).second) reader_.Fail(Path(), "field given twice");
+        if (!level.keys.insert(level.key).second)
+          reader_.Fail(Path(), "field given twice; expected each field once");
         break;
       }
       case Event::object_end:
