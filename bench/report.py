@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""Prints the performance table from Google Benchmark's JSON output and the
+harness timing that scripts/bench measured.
+
+usage: report.py BENCH.json EMULATED_NS NATIVE_NS SIM_FRAMES SIM_SECONDS
+"""
+import json
+import sys
+
+with open(sys.argv[1]) as f:
+    results = json.load(f)
+emulated_ns, native_ns = float(sys.argv[2]), float(sys.argv[3])
+factor = emulated_ns / native_ns
+sim_frames, sim_seconds = int(sys.argv[4]), float(sys.argv[5])
+
+median = {}
+for b in results["benchmarks"]:
+    if b.get("aggregate_name") == "median":
+        median[b["run_name"].split("/repeats:")[0]] = b
+
+
+def ns(run, field="cpu_time"):
+    b = median[run]
+    scale = {"ns": 1.0, "us": 1e3, "ms": 1e6}[b["time_unit"]]
+    return b[field] * scale
+
+
+rows = []
+
+
+def row(what, value, target, met, native_met=None):
+    verdict = "yes" if met else "NO"
+    if not met and native_met:
+        verdict = "not under emulation; native estimate yes"
+    rows.append((what, value, target, verdict))
+
+
+for run, what, limit in [
+    ("BM_RecordFootFrame/2000", "recording frame, on foot", 1000),
+    ("BM_RecordVehicleFrame", "recording frame, in a vehicle", 1000),
+    ("BM_RewindFootFrame", "rewind frame, on foot", 1500),
+    ("BM_RewindVehiclePushFrame", "rewind frame, vehicle, push mode", 1500),
+]:
+    cpu, wall = ns(run), ns(run, "real_time")
+    row(what, f"{cpu / 1000:.2f} µs (wall {wall / 1000:.2f}; native est. {cpu / factor / 1000:.2f})",
+        f"≤ {limit / 1000:g} µs", cpu <= limit, cpu / factor <= limit)
+
+small, large = ns("BM_RecordFootFrame/2000"), ns("BM_RecordFootFrame/1000000")
+row("recording frame, store full at recSize 1,000,000",
+    f"{large / 1000:.2f} µs", "—", True)
+row("cost ratio recSize 1,000,000 / 2,000", f"{large / small:.2f}", "≤ 1.1", large / small <= 1.1)
+per_frame = median["BM_RecordFootFrame/1000000"]["history_bytes_per_frame"]
+row("history heap per recorded frame (1,000,001 held)", f"{per_frame:.2f} bytes", "≤ 72 bytes",
+    per_frame <= 72)
+fps = sim_frames / sim_seconds
+rows.append(("quorvat-sim run, trace to a file", f"{fps:,.0f} frames/s "
+             f"({sim_frames} frames in {sim_seconds:.1f} s)", "—", "—"))
+
+rows.append(("emulator factor (same loop, -m32 emulated / native)",
+             f"{factor:.1f}× ({emulated_ns:.0f} / {native_ns:.0f} ns)", "—", "—"))
+
+width = [max(len(r[i]) for r in rows + [("figure", "median", "target", "met")]) for i in range(4)]
+print("| " + " | ".join(h.ljust(w) for h, w in zip(("figure", "median", "target", "met"), width)) + " |")
+print("|" + "|".join("-" * (w + 2) for w in width) + "|")
+for r in rows:
+    print("| " + " | ".join(c.ljust(w) for c, w in zip(r, width)) + " |")

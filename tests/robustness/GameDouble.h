@@ -1,0 +1,267 @@
+// A game that answers every native from a table of plain values and does
+// nothing else: no recording, no allocation, no behaviour of its own. The
+// benchmarks use it with fixed values so that a frame's time is the module's
+// own; the fuzz target and the soak change the values between frames.
+//
+// Results travel as the real host sends them: bools and integers through
+// slot 0 as raw 32-bit words (so odd bool bytes reach the module), out-values
+// through the slot's address, and the two vector results through the call
+// record's copy-back.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <cstring>
+
+#include "HostControl.h"
+#include "WinApiControl.h"
+#include "host/CustomFiberThread.h"
+#include "state/History.h"
+#include "state/RewindState.h"
+
+struct GameValues {
+  // Player and frame.
+  int32_t localPlayer = 0;
+  int32_t playerIndex = 0;
+  int32_t character = 1;
+  uint32_t playerValue = 0;
+  uint32_t frameStep = 16;
+  uint32_t scrubStep = 100;
+  uint32_t charValue = 0;
+
+  // The character. Bool results are whole slot words: only the low byte
+  // should count.
+  uint32_t inVehicle = 0;
+  int32_t vehicle = 0;
+  float charPos[3] = {0, 0, 0};
+  float heading = 0;
+  float charVel[3] = {0, 0, 0};
+  uint32_t charCondition = 200;
+  int32_t footValue = 0;
+  uint32_t bodyMode = 0;
+  uint32_t boxBlocked = 0;
+  float distance = 0;  // what MeasurePointDistance reports
+
+  // Vehicles: every handle answers with the same vehicle.
+  uint32_t vehicleValid = 1;
+  uint32_t inThisVehicle = 1;
+  float vehPos[3] = {0, 0, 0};
+  float vehRot[4] = {0, 0, 0, 1};
+  float vehVel[3] = {0, 0, 0};
+  uint32_t vehCondition = 1000;
+  int32_t model = 0;
+  float extentA[3] = {0, 0, 0};
+  float extentB[3] = {0, 0, 0};
+  int32_t nearVehicle = 0;
+
+  // What a misbehaving host may claim on top of the real vector results: a
+  // pending count above the real one (the module must not copy past four).
+  uint32_t extraPendingVectors = 0;
+
+  // The operating system.
+  std::bitset<256> held;
+  std::bitset<256> pressed;  // reported once by GetAsyncKeyState, then cleared
+  int32_t cursor[2] = {0, 0};
+  bool cursorFails = false;
+  bool hasMtime = false;
+  int64_t mtime = 0;
+};
+
+class GameDouble : public HostHandler, public WinApiHandler {
+ public:
+  GameValues values;
+  uint64_t nativeCalls = 0;
+
+  GameDouble() {
+    HostSetHandler(this);
+    WinApiSetHandler(this);
+  }
+  ~GameDouble() override {
+    HostSetHandler(nullptr);
+    WinApiSetHandler(nullptr);
+  }
+  GameDouble(const GameDouble&) = delete;
+  GameDouble& operator=(const GameDouble&) = delete;
+
+  void OnSetName(ScriptThread*, const char*) override {}
+  void OnRegisterThread(ScriptThread*) override {}
+  bool OnIsThreadAlive(ScriptThread*) override { return false; }
+  void OnWait(ScriptThread*, unsigned int) override {}
+
+  void OnNative(NativeContext* c, uint32_t hash) override {
+    ++nativeCalls;
+    const GameValues& v = values;
+    uint32_t* slot = c->argSlots;
+    switch (hash) {
+      case 0x1CC648EA:
+        Return(c, v.localPlayer);
+        break;  // QueryLocalPlayerId
+      case 0x8035E327:
+        Return(c, v.playerIndex);
+        break;  // PlayerIndexFromId
+      case 0x6B86410E:
+        Out(slot[1], v.character);
+        break;  // ReadPlayerCharacter
+      case 0xEA6A8B1C:
+        Out(slot[1], v.playerValue);
+        break;  // ReadPlayerValue
+      case 0x330A9C0C:
+        Return(c, v.frameStep);
+        break;  // QueryFrameStep
+      case 0x45C8C188:
+        Return(c, v.scrubStep);
+        break;  // QueryScrubStep
+      case 0xFF316392:
+        Return(c, v.charValue);
+        break;  // QueryCharacterValue
+      case 0x74C3E7A5:
+        Return(c, v.inVehicle);
+        break;  // IsCharacterInVehicle
+      case 0x73EA87E1:
+        Out(slot[1], v.vehicle);
+        break;  // ReadCharacterVehicle
+      case 0xC5892F5F:
+        Out3(slot + 1, v.charPos);
+        break;  // ReadCharacterPosition
+      case 0x96843575:
+        Out(slot[1], v.heading);
+        break;  // ReadCharacterFacing
+      case 0xAFA40D33:
+        Out3(slot + 1, v.charVel);
+        break;  // ReadCharacterSpeedVector
+      case 0xA1DFED67:
+        Out(slot[1], v.charCondition);
+        break;  // ReadCharacterCondition
+      case 0x0C058FF9:
+        Out(slot[1], v.footValue);
+        break;  // ReadCharacterSelection
+      case 0xC833BBE1:
+        Return(c, v.bodyMode);
+        break;  // QueryCharacterBodyMode
+      case 0xC013972F:
+        Return(c, v.boxBlocked);
+        break;  // ProbeBoxBlocked
+      case 0x9032AA79:
+        Out(slot[6], v.distance);
+        break;  // MeasurePointDistance
+      case 0x8737CC23:
+        Return(c, v.vehicleValid);
+        break;  // IsVehicleValid
+      case 0xD60A5A37:
+        Return(c, v.inThisVehicle);
+        break;  // IsCharacterInThisVehicle
+      case 0xBFD2172A:
+        Out(slot[1], v.model);
+        break;          // ReadVehicleModel
+      case 0x91ABB8E0:  // ReadModelExtent
+        Vector(c, slot[1], v.extentA);
+        Vector(c, slot[2], v.extentB);
+        break;
+      case 0xCBCEC322:
+        Return(c, v.nearVehicle);
+        break;          // LocateVehicleNear
+      case 0x19EAD428:  // ProbeVehicleNear
+        Out(slot[6], int32_t{0});
+        Return(c, 0u);
+        break;
+      case 0x6D72044F:
+        Out3(slot + 1, v.vehPos);
+        break;          // ReadVehiclePosition
+      case 0xD30891FA:  // ReadVehicleRotation
+        Out3(slot + 1, v.vehRot);
+        Out(slot[4], v.vehRot[3]);
+        break;
+      case 0x373119B2:
+        Vector(c, slot[1], v.vehVel);
+        break;  // ReadVehicleSpeedVector
+      case 0xBCF5C60B:
+        Out(slot[1], v.vehCondition);
+        break;  // ReadVehicleCondition
+      default:
+        break;  // natives that act on the game or draw: nothing to answer
+    }
+    if (v.extraPendingVectors != 0) {
+      // Every target stays a valid Vector3, so only a copy past the record's
+      // four entries could go wrong.
+      for (int i = static_cast<int>(c->pendingVectorCount); i < 4; ++i) {
+        c->vectorTargets[i] = &spare_[i];
+      }
+      c->pendingVectorCount += v.extraPendingVectors;
+    }
+  }
+
+  SHORT OnGetAsyncKeyState(int vk) override {
+    if (vk < 0 || vk > 255) return 0;
+    SHORT state = values.held[vk] ? static_cast<SHORT>(0x8000) : 0;
+    if (values.pressed[vk]) {
+      values.pressed[vk] = false;
+      state = static_cast<SHORT>(state | 1);
+    }
+    return state;
+  }
+  SHORT OnGetKeyState(int vk) override {
+    return vk >= 0 && vk <= 255 && values.held[vk] ? static_cast<SHORT>(0x8000) : 0;
+  }
+  BOOL OnGetCursorPos(POINT* point) override {
+    if (values.cursorFails) return FALSE;
+    point->x = values.cursor[0];
+    point->y = values.cursor[1];
+    return TRUE;
+  }
+  bool OnFileModificationTime(const char*, int64_t* seconds) override {
+    if (values.hasMtime) *seconds = values.mtime;
+    return values.hasMtime;
+  }
+  void OnGetFullPathNameW(const char16_t*, DWORD) override {}
+  void OnGetPrivateProfileIntW(const char16_t*, const char16_t*, INT) override {}
+
+ private:
+  template <typename T>
+  static void Return(NativeContext* c, T value) {
+    static_assert(sizeof(T) == 4, "slot 0 is one 32-bit word");
+    std::memcpy(&c->argSlots[0], &value, 4);
+  }
+  template <typename T>
+  static void Out(uint32_t address, T value) {
+    std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &value, sizeof value);
+  }
+  static void Out3(const uint32_t* slots, const float* xyz) {
+    for (int i = 0; i < 3; ++i) Out(slots[i], xyz[i]);
+  }
+  static void Vector(NativeContext* c, uint32_t target, const float* xyz) {
+    const uint32_t i = c->pendingVectorCount++;
+    c->vectorTargets[i] = reinterpret_cast<void*>(static_cast<uintptr_t>(target));
+    c->vectorScratch[i] = NativeScratchVector{xyz[0], xyz[1], xyz[2], 0.0f};
+  }
+
+  Vector3 spare_[4] = {};
+};
+
+// Puts the module's static state back to how a fresh load finds it.
+inline void ResetModuleState() {
+  rewindState = RewindState{};
+  historySet = HistorySet{};
+  scriptThread.enableKey = 0;
+  HistoryMemory::failHook = nullptr;
+}
+
+// The seventeen counts agree and every history holds at most recSize + 1
+// samples; while rewinding, the count is playLength and playIndex names a
+// sample. Returns null when all hold, else what broke.
+inline const char* BrokenInvariant() {
+  const RewindState& s = rewindState;
+  uint32_t counts[kHistoryCount];
+  HistoryCounts(counts);
+  for (uint32_t count : counts) {
+    if (count != counts[0]) return "the histories hold different sample counts";
+  }
+  const uint64_t limit = static_cast<uint64_t>(s.recSize) + 1;
+  if (counts[0] > limit) return "a history holds more than recSize + 1 samples";
+  if (s.rewinding != 0) {
+    if (static_cast<int64_t>(counts[0]) != s.playLength) return "the count moved while rewinding";
+    if (s.playIndex < 0 || static_cast<int64_t>(s.playIndex) >= s.playLength) {
+      return "playIndex is outside the history while rewinding";
+    }
+  }
+  return nullptr;
+}
