@@ -14,7 +14,15 @@ std::string Hex(uint32_t hash) {
   return text;
 }
 
+std::string Name(const NativeInfo& info) {
+  return "native " + std::string(info.name) + " (" + Hex(info.hash) + ")";
+}
+
 }  // namespace
+
+std::string GameHost::At() const {
+  return " at frame " + std::to_string(trace_.Frame());
+}
 
 GameHost::GameHost(World& world, OsSide& os, TraceWriter& trace,
                    const std::vector<TimelineEntry>& timeline)
@@ -93,34 +101,33 @@ void GameHost::OnNative(NativeContext* context, uint32_t hash) {
     return;
   }
   const NativeInfo* info = FindNative(hash);
-  std::string where = " at frame " + std::to_string(trace_.Frame());
   if (info == nullptr) {
-    SetFault("unknown native hash " + Hex(hash) + where);
+    SetFault("unknown native hash " + Hex(hash) + At());
     context->argSlots[0] = 0;
     return;
   }
-  std::string name = "native " + std::string(info->name) + " (" + Hex(hash) + ")";
   if (context->argCount != info->slots.size()) {
-    SetFault(name + " called with " + std::to_string(context->argCount) +
-             " argument slots, expected " + std::to_string(info->slots.size()) + where);
+    SetFault(Name(*info) + " called with " + std::to_string(context->argCount) +
+             " argument slots, expected " + std::to_string(info->slots.size()) + At());
     return;
   }
   if (context->resultPtr != context->argSlots || context->argsPtr != context->argSlots) {
-    SetFault(name + ": the call record's result and argument pointers must both name slot 0" +
-             where);
+    SetFault(Name(*info) +
+             ": the call record's result and argument pointers must both name slot 0" + At());
     return;
   }
   for (size_t i = 0; i < info->slots.size(); ++i) {
     char kind = info->slots[i];
     if ((kind == 'O' || kind == 'V' || kind == 'T') && context->argSlots[i] == 0) {
-      SetFault(name + ": slot " + std::to_string(i) + " holds a null address" + where);
+      SetFault(Name(*info) + ": slot " + std::to_string(i) + " holds a null address" + At());
       return;
     }
     if (kind == 'T') {
       const char* text =
           reinterpret_cast<const char*>(static_cast<uintptr_t>(context->argSlots[i]));
       if (strnlen(text, kMaxText) == kMaxText) {
-        SetFault(name + ": the text in slot " + std::to_string(i) + " is not terminated" + where);
+        SetFault(Name(*info) + ": the text in slot " + std::to_string(i) + " is not terminated" +
+                 At());
         return;
       }
     }

@@ -38,6 +38,7 @@ class GameHost : public HostHandler {
 
  private:
   void SetFault(std::string message);
+  std::string At() const;
   void TraceNative(const NativeInfo& info, const NativeContext& context);
 
   World& world_;

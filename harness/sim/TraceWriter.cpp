@@ -9,6 +9,49 @@ namespace {
 constexpr size_t kFlushAt = 1 << 16;
 }
 
+// Most floats in a trace are small multiples of a power of two (0, 1, -1,
+// 0.5, 255, 10.25): their exact decimal value has at most 9 significant
+// digits, so the 9-digit form is that value without trailing zeros. Writing
+// it directly skips the general conversion, which dominates the cost of a
+// trace. Anything else is left to to_chars.
+bool TraceWriter::ShortDyadic(float value) {
+  static const int64_t kFivePowers[] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125};
+  float magnitude = value < 0 ? -value : value;
+  if (!(magnitude < 1e9f)) return false;
+  for (int k = 0; k <= 9; ++k) {
+    float scaled = magnitude * static_cast<float>(1 << k);  // exact: a power of two
+    if (scaled >= 2147483648.0f) return false;
+    auto whole = static_cast<int64_t>(scaled);
+    if (static_cast<float>(whole) != scaled) continue;
+    // magnitude == whole / 2^k == whole * 5^k / 10^k exactly.
+    int64_t digits = whole * kFivePowers[k];
+    int fraction = k;
+    while (fraction > 0 && digits % 10 == 0) {
+      digits /= 10;
+      --fraction;
+    }
+    char text[24];
+    char* end = std::to_chars(text, text + sizeof text, digits).ptr;
+    int length = static_cast<int>(end - text);
+    // Leading zeros of a pure fraction are not significant.
+    if (length > 9) return false;
+    if (std::signbit(value)) buffer_.push_back('-');
+    if (fraction == 0) {
+      buffer_.append(text, end);
+    } else if (length > fraction) {
+      buffer_.append(text, end - fraction);
+      buffer_.push_back('.');
+      buffer_.append(end - fraction, end);
+    } else {
+      buffer_.append("0.");
+      buffer_.append(static_cast<size_t>(fraction - length), '0');
+      buffer_.append(text, end);
+    }
+    return true;
+  }
+  return false;
+}
+
 TraceWriter::TraceWriter(std::FILE* file) : file_(file) {
   buffer_.reserve(file_ != nullptr ? kFlushAt + 4096 : 4096);
 }
@@ -56,7 +99,7 @@ void TraceWriter::Float(float value) {
     buffer_.append("\"nan\"");
   } else if (std::isinf(value)) {
     buffer_.append(value > 0 ? "\"inf\"" : "\"-inf\"");
-  } else {
+  } else if (!ShortDyadic(value)) {
     char text[32];
     // Through double: to_chars of a float with a precision goes by the
     // float's own shortest form on some runtimes; the double's digits are

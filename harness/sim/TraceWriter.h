@@ -46,6 +46,8 @@ class TraceWriter {
   const std::string& Text() const { return buffer_; }
 
  private:
+  bool ShortDyadic(float value);
+
   std::FILE* file_;
   std::string buffer_;
   size_t lineStart_ = 0;

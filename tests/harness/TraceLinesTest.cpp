@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "HarnessTestSupport.h"
 #include "state/Snapshot.h"
@@ -27,6 +30,34 @@ TEST(TraceFloat, NineSignificantDigitsThatGiveTheFloatBack) {
   for (float f : {0.1f, 1.0f / 3.0f, 16777217.0f, 7.006492e-45f, -2.5e-38f}) {
     EXPECT_EQ(std::strtof(FormatTraceFloat(f).c_str(), nullptr), f) << f;
   }
+}
+
+// The shortcut for short binary fractions writes what the general
+// conversion would.
+TEST(TraceFloat, ShortcutAgreesWithTheGeneralConversion) {
+  auto general = [](float f) {
+    char text[32];
+    auto end = std::to_chars(text, text + sizeof text, static_cast<double>(f),
+                             std::chars_format::general, 9)
+                   .ptr;
+    return std::string(text, end);
+  };
+  std::vector<float> values;
+  for (int i = -20000; i <= 20000; ++i) values.push_back(static_cast<float>(i) / 512.0f);
+  for (float f = 1.0f; f < 4e9f; f *= 3.7f) {
+    values.push_back(std::floor(f));
+    values.push_back(-std::floor(f) - 0.5f);
+  }
+  values.insert(values.end(), {999999936.0f, 1e9f, 123456789.5f, 0.001953125f, 0.0009765625f,
+                               16777216.0f, 2147483648.0f, -0.0f});
+  uint32_t bits = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    bits = bits * 1664525u + 1013904223u;
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    if (std::isfinite(f)) values.push_back(f);
+  }
+  for (float f : values) ASSERT_EQ(FormatTraceFloat(f), general(f)) << f;
 }
 
 TEST(TraceString, EscapesWhateverBytesTheModuleHandsOver) {
