@@ -34,6 +34,7 @@ void GameHost::BeginEntry(int64_t frames) {
 }
 
 void GameHost::StartFrame() {
+  world_.BeginFrame(trace_.Frame());
   while (nextEntry_ < timeline_.size() && timeline_[nextEntry_].frame <= trace_.Frame()) {
     const TimelineEntry& entry = timeline_[nextEntry_++];
     os_.ApplyInput(entry);

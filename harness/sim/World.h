@@ -56,4 +56,8 @@ class World {
   // A timeline entry that applies at the start of the current frame.
   virtual void Apply(const TimelineEntry& entry) = 0;
   virtual void Answer(NativeCall& call) = 0;
+  // The game's clock moves on: called once at the start of every frame,
+  // before that frame's timeline entries. A world without a clock of its
+  // own ignores it.
+  virtual void BeginFrame(int64_t /*frame*/) {}
 };
