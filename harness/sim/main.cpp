@@ -44,8 +44,10 @@ Command AddRunCommand(CLI::App& app) {
                   "The directory that is the current directory while the module runs; the "
                   "settings file is written there. Created when missing, kept afterwards. "
                   "Default: a fresh temporary directory, removed afterwards.");
-  run->add_option("--module", options->module,
-                  "The module to load. Default: the Quorvat module built next to this program.");
+  run->add_option(
+      "--module", options->module,
+      "The module to load. Default: the Quorvat module beside this program, else the one "
+      "this build made.");
   return [run, options]() -> int {
     if (!run->parsed()) return -1;
     // Everything is checked before anything is written.
@@ -82,6 +84,10 @@ Command AddRunCommand(CLI::App& app) {
 int main(int argc, char** argv) {
   CLI::App app{"quorvat-sim: runs the Quorvat module in a stand-in game and traces it."};
   app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 the command ran; 2 the scenario is unreadable or invalid (one line on "
+      "standard error naming the file, the JSON path and what was expected; no trace is "
+      "written); 1 any other failure.");
   std::vector<Command> commands = {AddRunCommand(app)};
 
   try {
