@@ -64,7 +64,7 @@ class SCRIPTHOOK_API ScriptThread {
 
  private:
   // The host's own bookkeeping for the thread; a plug-in never touches it.
-  void* host_[4];
+  [[maybe_unused]] void* host_[4];
 };
 
 class SCRIPTHOOK_API ScriptHookManager {
