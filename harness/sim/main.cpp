@@ -13,6 +13,9 @@
 #include "RunError.h"
 #include "Runner.h"
 #include "Scenario.h"
+#if defined(QUORVAT_DEMO)
+#include "DemoCommand.h"
+#endif
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -89,6 +92,9 @@ int main(int argc, char** argv) {
       "standard error naming the file, the JSON path and what was expected; no trace is "
       "written); 1 any other failure.");
   std::vector<Command> commands = {AddRunCommand(app)};
+#if defined(QUORVAT_DEMO)
+  commands.push_back(AddDemoCommand(app));
+#endif
 
   try {
     app.parse(argc, argv);
