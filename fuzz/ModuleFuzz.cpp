@@ -1,0 +1,161 @@
+// The module itself, in-process: the fuzz input is a stream of commands that
+// change what the game answers (world values, bool words with noise in their
+// upper bytes, NaN, infinities, huge and negative numbers, claims of more
+// pending vector results than the record holds), press and hold keys, move
+// or break the cursor, make the histories' allocations fail, and run frames.
+// After every frame the histories must agree, hold at most recSize + 1
+// samples and change by at most one sample, and playIndex must name a
+// sample while rewinding. A read outside a history stops at the standard
+// library's bounds check; a write outside anything stops at the sanitizer.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "GameDouble.h"
+
+namespace {
+
+GameDouble* game = nullptr;
+uint32_t failingRequests = 0;  // the next this many history allocations fail
+
+bool FailSome(std::size_t) {
+  if (failingRequests == 0) return false;
+  --failingRequests;
+  return true;
+}
+
+float AnyFloat(FuzzedDataProvider& in) {
+  static const float kOdd[] = {
+      std::numeric_limits<float>::quiet_NaN(),
+      std::numeric_limits<float>::infinity(),
+      -std::numeric_limits<float>::infinity(),
+      std::numeric_limits<float>::max(),
+      -std::numeric_limits<float>::max(),
+      std::numeric_limits<float>::denorm_min(),
+      -0.0f,
+      0.0f,
+      1.0f,
+      4294967296.0f,
+      2147483648.0f,
+      -2147483904.0f,
+  };
+  if (in.ConsumeBool()) return kOdd[in.ConsumeIntegralInRange<size_t>(0, std::size(kOdd) - 1)];
+  const uint32_t bits = in.ConsumeIntegral<uint32_t>();
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+float* FloatField(GameValues& v, uint8_t which) {
+  float* fields[] = {&v.charPos[0], &v.charPos[1], &v.charPos[2], &v.heading,    &v.charVel[0],
+                     &v.charVel[1], &v.charVel[2], &v.distance,   &v.vehPos[0],  &v.vehPos[1],
+                     &v.vehPos[2],  &v.vehRot[0],  &v.vehRot[1],  &v.vehRot[2],  &v.vehRot[3],
+                     &v.vehVel[0],  &v.vehVel[1],  &v.vehVel[2],  &v.extentA[0], &v.extentB[0],
+                     &v.extentB[1], &v.extentB[2]};
+  return fields[which % std::size(fields)];
+}
+
+uint32_t* WordField(GameValues& v, uint8_t which) {
+  uint32_t* fields[] = {
+      &v.playerValue,
+      &v.frameStep,
+      &v.scrubStep,
+      &v.charValue,
+      &v.inVehicle,
+      &v.charCondition,
+      &v.bodyMode,
+      &v.boxBlocked,
+      &v.vehicleValid,
+      &v.inThisVehicle,
+      &v.vehCondition,
+      &v.extraPendingVectors,
+      reinterpret_cast<uint32_t*>(&v.localPlayer),
+      reinterpret_cast<uint32_t*>(&v.playerIndex),
+      reinterpret_cast<uint32_t*>(&v.character),
+      reinterpret_cast<uint32_t*>(&v.vehicle),
+      reinterpret_cast<uint32_t*>(&v.footValue),
+      reinterpret_cast<uint32_t*>(&v.model),
+      reinterpret_cast<uint32_t*>(&v.nearVehicle),
+  };
+  return fields[which % std::size(fields)];
+}
+
+int Key(FuzzedDataProvider& in) {
+  static const int kKeys[] = {118, VK_SPACE, 'Z', 'X', VK_LEFT, VK_RIGHT};
+  if (in.ConsumeBool()) return kKeys[in.ConsumeIntegralInRange<size_t>(0, std::size(kKeys) - 1)];
+  return in.ConsumeIntegral<uint8_t>();
+}
+
+[[noreturn]] void Broken(int frame, const char* what) {
+  std::fprintf(stderr, "module fuzz: frame %d: %s\n", frame, what);
+  std::abort();
+}
+
+constexpr int kMaxFrames = 3000;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (game == nullptr) game = new GameDouble;  // lives for the whole fuzzing run
+  FuzzedDataProvider in(data, size);
+  GameValues& v = game->values;
+
+  ResetModuleState();
+  failingRequests = 0;
+  v = GameValues{};
+  v.hasMtime = in.ConsumeBool();
+  v.mtime = in.ConsumeIntegral<int64_t>();
+  RunFrame();  // the first frame: stamp and settings
+  HistoryMemory::failHook = FailSome;
+  rewindState.recSize = in.ConsumeIntegralInRange<uint32_t>(0, 50);
+  static const int32_t kPushModes[] = {1, 0, 2, -1};
+  rewindState.pushMode = kPushModes[in.ConsumeIntegralInRange<size_t>(0, 3)];
+  if (in.ConsumeBool()) rewindState.frameCount = 100;  // past the stamp frames
+
+  int frame = 1;
+  while (in.remaining_bytes() > 0 && frame < kMaxFrames) {
+    switch (in.ConsumeIntegralInRange<int>(0, 9)) {
+      case 0:
+        *FloatField(v, in.ConsumeIntegral<uint8_t>()) = AnyFloat(in);
+        break;
+      case 1:
+        *WordField(v, in.ConsumeIntegral<uint8_t>()) = in.ConsumeIntegral<uint32_t>();
+        break;
+      case 2:
+        v.pressed[static_cast<size_t>(Key(in))] = true;
+        break;
+      case 3: {
+        const size_t key = static_cast<size_t>(Key(in));
+        v.held[key] = !v.held[key];
+        break;
+      }
+      case 4:
+        v.cursor[0] = in.ConsumeIntegral<int32_t>();
+        v.cursor[1] = in.ConsumeIntegral<int32_t>();
+        v.cursorFails = in.ConsumeBool();
+        break;
+      case 5:
+        failingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
+        break;
+      default: {
+        const int run = in.ConsumeIntegralInRange<int>(1, 64);
+        for (int i = 0; i < run && frame < kMaxFrames; ++i, ++frame) {
+          const uint32_t before = historySet.posX.SampleCount();
+          RunFrame();
+          if (const char* broken = BrokenInvariant()) Broken(frame, broken);
+          const uint32_t after = historySet.posX.SampleCount();
+          if (after > before + 1 || after + 1 < before) {
+            Broken(frame, "the sample count changed by more than one");
+          }
+        }
+        break;
+      }
+    }
+  }
+  HistoryMemory::failHook = nullptr;
+  return 0;
+}
