@@ -1,0 +1,197 @@
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "Demo.h"
+#include "DemoPictures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path FreshDir(const std::string& name) {
+  fs::path dir = fs::temp_directory_path() / ("quorvat-demo-test-" + name);
+  fs::remove_all(dir);
+  return dir;
+}
+
+DemoRun RunInto(const fs::path& out, const char* script = nullptr, bool pictures = true) {
+  DemoOptions options;
+  options.outDir = out.string();
+  options.modulePath = QUORVAT_MODULE_FILE;
+  options.pictures = pictures;
+  if (script != nullptr) options.script = std::string(DEMO_SCRIPT_DIR) + "/" + script;
+  std::ostringstream progress;
+  return RunDemo(options, progress, false);
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every resumed rewind put the player back where the scrubbed sample was
+// recorded, and went back at least one sample.
+void ExpectRestored(const DemoRun& run) {
+  for (const RewindSummary& r : run.rewinds) {
+    SCOPED_TRACE("rewind entered at frame " + std::to_string(r.enterFrame));
+    ASSERT_GE(r.leaveFrame, 0);
+    ASSERT_GE(r.playIndex, 1);
+    EXPECT_LT(r.scrubbedFrame, r.enterFrame);
+    EXPECT_LT(r.distance, 0.05);
+  }
+}
+
+void ExpectPng(const std::string& path, int width, int height) {
+  SCOPED_TRACE(path);
+  cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+  ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_image_surface_get_width(image), width);
+  EXPECT_EQ(cairo_image_surface_get_height(image), height);
+  cairo_surface_destroy(image);
+}
+
+TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
+  fs::path out = FreshDir("builtin");
+  DemoRun run = RunInto(out);
+  EXPECT_EQ(run.frames, 960);
+  ASSERT_EQ(run.rewinds.size(), 2u);
+  EXPECT_TRUE(run.rewinds[0].inVehicle);
+  EXPECT_FALSE(run.rewinds[1].inVehicle);
+  // 'Z' for 50 frames and 'X' for 10, two samples a frame.
+  EXPECT_EQ(run.rewinds[0].playIndex, 80);
+  ExpectRestored(run);
+  // Nothing records while rewinding.
+  int64_t rewindFrames = 0;
+  for (const RewindSummary& r : run.rewinds) rewindFrames += r.leaveFrame - r.enterFrame;
+  EXPECT_EQ(run.recordedFrames, run.frames - rewindFrames);
+
+  EXPECT_EQ(ReadFile(run.tracePath), run.trace);
+  std::string report = DemoReport(run);
+  EXPECT_NE(report.find("Rewind 2"), std::string::npos) << report;
+  EXPECT_NE(report.find(run.tracePath), std::string::npos) << report;
+
+  // A screen for the start and three for each rewind, and the overview.
+  ASSERT_EQ(run.pictures.size(), 8u);
+  for (const std::string& p : run.pictures) {
+    bool overview = fs::path(p).filename() == "overview.png";
+    ExpectPng(p, overview ? kOverviewWidth : kScreenWidth,
+              overview ? kOverviewHeight : kScreenHeight);
+  }
+
+  // The same run again writes the same trace.
+  DemoRun again = RunInto(FreshDir("builtin-again"), nullptr, false);
+  EXPECT_TRUE(again.trace == run.trace);
+  fs::remove_all(out);
+  fs::remove_all(FreshDir("builtin-again"));
+}
+
+TEST(Demo, ScriptFileDrivesTheLiveWorld) {
+  fs::path out = FreshDir("script");
+  DemoRun run = RunInto(out, "short-rewinds.json");
+  EXPECT_EQ(run.frames, 200);
+  ASSERT_EQ(run.rewinds.size(), 2u);
+  EXPECT_FALSE(run.rewinds[0].inVehicle);
+  EXPECT_EQ(run.rewinds[0].playIndex, 10);
+  EXPECT_TRUE(run.rewinds[1].inVehicle);
+  EXPECT_EQ(run.rewinds[1].playIndex, 13);
+  ExpectRestored(run);
+  fs::remove_all(out);
+}
+
+TEST(Demo, CommandLineWritesReportTraceAndPictures) {
+  fs::path out = FreshDir("cli");
+  std::string command = std::string(QUORVAT_SIM) + " demo --module " + QUORVAT_MODULE_FILE +
+                        " --script " + DEMO_SCRIPT_DIR + "/short-rewinds.json --out " +
+                        out.string() + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string report;
+  char buffer[512];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) report.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0) << report;
+  EXPECT_NE(report.find("Rewind 1"), std::string::npos) << report;
+  EXPECT_NE(report.find("0.000 m apart"), std::string::npos) << report;
+  EXPECT_TRUE(fs::exists(out / "trace.jsonl"));
+  EXPECT_TRUE(fs::exists(out / "overview.png"));
+  fs::remove_all(out);
+}
+
+TEST(Demo, UnreadableScriptIsAScenarioErrorAndWritesNothing) {
+  fs::path out = FreshDir("bad");
+  DemoOptions options;
+  options.outDir = out.string();
+  options.modulePath = QUORVAT_MODULE_FILE;
+  options.script = std::string(DEMO_SCRIPT_DIR) + "/no-such-script.json";
+  std::ostringstream progress;
+  EXPECT_THROW(RunDemo(options, progress, false), ScenarioError);
+  EXPECT_FALSE(fs::exists(out));
+}
+
+// The mirror of the module's histories, from frames alone.
+LiveFrame Recorded(int64_t frame, float x) {
+  LiveFrame f;
+  f.frame = frame;
+  f.recorded = true;
+  f.bodyPos = {x, 0, 1};
+  return f;
+}
+
+LiveFrame RewindFrame(int64_t frame, float fill, int32_t modeSwitch = 0) {
+  LiveFrame f;
+  f.frame = frame;
+  f.overlay = true;
+  f.modeSwitch = modeSwitch;
+  f.rects.push_back({0.5f, 0.9f, 0.2f, 0.01f, 255, 255, 255, 255});
+  f.rects.push_back({0.6f - fill / 2, 0.9f, fill, 0.01f, 100, 100, 100, 255});
+  return f;
+}
+
+TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
+  std::vector<LiveFrame> frames;
+  for (int i = 0; i < 10; ++i) frames.push_back(Recorded(i, static_cast<float>(i)));
+  // Four samples kept (recSize 3 keeps at most four): frames 6 to 9.
+  frames.push_back(RewindFrame(10, 0.0f, 250));
+  frames.push_back(RewindFrame(11, 0.05f));  // (1 / 4) / 5: index 1 of 4
+  LiveFrame leave = Recorded(12, 8);
+  leave.modeSwitch = 500;
+  frames.push_back(leave);
+
+  std::vector<RewindSummary> rewinds = FindRewinds(frames, 3);
+  ASSERT_EQ(rewinds.size(), 1u);
+  EXPECT_EQ(rewinds[0].samples, 4);
+  EXPECT_EQ(rewinds[0].playIndex, 1);
+  EXPECT_EQ(rewinds[0].scrubbedFrame, 8);
+  EXPECT_EQ(rewinds[0].deepestFrame, 11);
+  EXPECT_DOUBLE_EQ(rewinds[0].distance, 0.0);
+}
+
+TEST(FindRewinds, ARewindWithoutAFillOrNotLeftIsReportedAsUnknown) {
+  std::vector<LiveFrame> frames = {Recorded(0, 0), Recorded(1, 1)};
+  LiveFrame enter;
+  enter.frame = 2;
+  enter.modeSwitch = 250;
+  frames.push_back(enter);
+  LiveFrame leave = Recorded(3, 1);
+  leave.modeSwitch = 500;
+  frames.push_back(leave);
+  frames.push_back(RewindFrame(4, 0, 250));
+
+  std::vector<RewindSummary> rewinds = FindRewinds(frames, 2000);
+  ASSERT_EQ(rewinds.size(), 2u);
+  EXPECT_EQ(rewinds[0].leaveFrame, 3);
+  EXPECT_EQ(rewinds[0].playIndex, -1);
+  EXPECT_LT(rewinds[0].distance, 0);
+  EXPECT_EQ(rewinds[1].leaveFrame, -1);
+  EXPECT_NE(DemoReport(DemoRun{5, 4, 33, rewinds, {}, "t", "o", ""}).find("still rewinding"),
+            std::string::npos);
+}
+
+}  // namespace
