@@ -3,7 +3,9 @@
 // scrubbing, vehicles and hostile values, and after every frame the
 // invariants are checked: the seventeen histories agree, hold at most
 // recSize + 1 samples, playIndex stays inside the history while rewinding,
-// and the histories' heap stays bounded by their length.
+// and the histories' heap stays bounded by their length. Now and then the
+// histories' allocations fail for a few requests in a row, as they would
+// when the game's process runs out of memory.
 //
 //   quorvat_soak [--frames N] [--seed S] [--rec-size R]
 //
@@ -70,6 +72,14 @@ uint32_t Quantity(Rng& rng, uint32_t usual) {
     default:
       return usual;
   }
+}
+
+uint32_t failingRequests = 0;  // the next this many history allocations fail
+
+bool FailSome(std::size_t) {
+  if (failingRequests == 0) return false;
+  --failingRequests;
+  return true;
 }
 
 struct Stats {
@@ -168,10 +178,13 @@ int main(int argc, char** argv) {
   rewindState.recSize = recSize;
   scriptThread.enableKey = 118;
 
+  HistoryMemory::failHook = FailSome;
+
   Stats stats;
   float t = 0;
   for (uint64_t frame = 1; frame < frames; ++frame) {
     Wander(rng, v, t);
+    if (rng.OneIn(3000)) failingRequests = 1 + rng.Below(20);
     const uint32_t before = historySet.posX.SampleCount();
     const bool wasRewinding = rewindState.rewinding != 0;
     RunFrame();
