@@ -53,7 +53,7 @@ bool TraceWriter::ShortDyadic(float value) {
 }
 
 TraceWriter::TraceWriter(std::FILE* file) : file_(file) {
-  buffer_.reserve(file_ != nullptr ? kFlushAt + 4096 : 4096);
+  if (file_ != nullptr) buffer_.reserve(kFlushAt + 4096);
 }
 
 TraceWriter::~TraceWriter() {
