@@ -97,6 +97,18 @@ int Key(FuzzedDataProvider& in) {
 
 constexpr int kMaxFrames = 3000;
 
+// QUORVAT_FUZZ_TRACE=1 prints what an input does, to read a finding.
+const bool tracing = std::getenv("QUORVAT_FUZZ_TRACE") != nullptr;
+
+void Trace(int frame, int command, size_t remaining) {
+  if (!tracing) return;
+  const RewindState& s = rewindState;
+  std::fprintf(stderr,
+               "frame %d command %d (%u bytes left): samples %u rewinding %d playIndex %d\n", frame,
+               command, static_cast<unsigned>(remaining), historySet.posX.SampleCount(),
+               s.rewinding, s.playIndex);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -118,13 +130,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int frame = 1;
   while (in.remaining_bytes() > 0 && frame < kMaxFrames) {
-    switch (in.ConsumeIntegralInRange<int>(0, 9)) {
-      case 0:
-        *FloatField(v, in.ConsumeIntegral<uint8_t>()) = AnyFloat(in);
+    const int command = in.ConsumeIntegralInRange<int>(0, 9);
+    Trace(frame, command, in.remaining_bytes());
+    switch (command) {
+      case 0: {
+        // The field first, then its value: the order the bytes are read in.
+        float* field = FloatField(v, in.ConsumeIntegral<uint8_t>());
+        *field = AnyFloat(in);
         break;
-      case 1:
-        *WordField(v, in.ConsumeIntegral<uint8_t>()) = in.ConsumeIntegral<uint32_t>();
+      }
+      case 1: {
+        uint32_t* field = WordField(v, in.ConsumeIntegral<uint8_t>());
+        *field = in.ConsumeIntegral<uint32_t>();
         break;
+      }
       case 2:
         v.pressed[static_cast<size_t>(Key(in))] = true;
         break;
