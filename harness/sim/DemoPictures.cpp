@@ -42,6 +42,12 @@ struct View {
   double Y(double y) const { return py - (y - cy) * scale; }
 };
 
+// A scenario may put things at "nan" or "inf"; cairo would stop drawing
+// altogether at the first such point, so they are left out.
+bool Finite(Vec3f p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
 double YawDegrees(const LiveVehicle& v) {
   return 2.0 * std::atan2(v.rot[2], v.rot[3]) * 180.0 / kPi;
 }
@@ -58,6 +64,12 @@ void Grid(cairo_t* cr, const View& v, double width, double height, double step) 
   cairo_set_line_width(cr, 1);
   double left = v.cx - v.px / v.scale, right = v.cx + (width - v.px) / v.scale;
   double bottom = v.cy - (height - v.py) / v.scale, top = v.cy + v.py / v.scale;
+  // A map stretched over absurd distances gets no grid rather than millions
+  // of lines.
+  if (!std::isfinite(left + right + bottom + top) || (right - left) / step > 1000 ||
+      (top - bottom) / step > 1000) {
+    return;
+  }
   for (double x = std::floor(left / step) * step; x <= right; x += step) {
     cairo_move_to(cr, v.X(x), 0);
     cairo_line_to(cr, v.X(x), height);
@@ -77,6 +89,7 @@ void Vehicle(cairo_t* cr, const View& view, int32_t handle, const LiveVehicle& v
     halfW = it->second.b.x;
     halfL = it->second.b.y;
   }
+  if (!Finite(v.pos) || !std::isfinite(YawDegrees(v)) || !std::isfinite(halfW * halfL)) return;
   double s = view.scale;
   cairo_save(cr);
   cairo_translate(cr, view.X(v.pos.x), view.Y(v.pos.y));
@@ -105,6 +118,7 @@ void Vehicle(cairo_t* cr, const View& view, int32_t handle, const LiveVehicle& v
 }
 
 void Character(cairo_t* cr, const View& view, const LiveFrame& f) {
+  if (!Finite(f.charPos) || !std::isfinite(f.heading)) return;
   double x = view.X(f.charPos.x), y = view.Y(f.charPos.y);
   double r = std::max(3.0, 0.5 * view.scale);
   double h = f.heading * kPi / 180.0;
@@ -129,6 +143,10 @@ void Path(cairo_t* cr, const View& view, const std::vector<LiveFrame>& frames, i
   Vec3f last{};
   for (const LiveFrame& f : frames) {
     if (f.frame < from || f.frame > to || (recordedOnly && !f.recorded)) continue;
+    if (!Finite(f.bodyPos)) {
+      drawing = false;
+      continue;
+    }
     double jump = std::hypot(f.bodyPos.x - last.x, f.bodyPos.y - last.y);
     if (drawing && jump < 8.0) {
       cairo_line_to(cr, view.X(f.bodyPos.x), view.Y(f.bodyPos.y));
@@ -200,7 +218,8 @@ void DrawScreen(const std::vector<LiveFrame>& frames, size_t index,
   Context owner = NewContext(surface.get());
   cairo_t* cr = owner.get();
 
-  View view{f.bodyPos.x, f.bodyPos.y, W / 2, H / 2, kScreenScale};
+  Vec3f centre = Finite(f.bodyPos) ? f.bodyPos : Vec3f{};
+  View view{centre.x, centre.y, W / 2, H / 2, kScreenScale};
   SetColour(cr, kGround);
   cairo_paint(cr);
   Grid(cr, view, W, H, 10);
@@ -225,11 +244,14 @@ void DrawScreen(const std::vector<LiveFrame>& frames, size_t index,
   // What the module drew this frame: rectangles by centre and size, texts
   // at their point, all in fractions of the screen.
   for (const ScreenRect& r : f.rects) {
+    if (!std::isfinite(r.cx + r.cy + r.w + r.h)) continue;
     cairo_set_source_rgba(cr, r.r / 255.0, r.g / 255.0, r.b / 255.0, r.a / 255.0);
     cairo_rectangle(cr, (r.cx - r.w / 2.0) * W, (r.cy - r.h / 2.0) * H, r.w * W, r.h * H);
     cairo_fill(cr);
   }
-  for (const ScreenText& t : f.texts) Label(cr, t.x * W, t.y * H, t.text, H * 0.045);
+  for (const ScreenText& t : f.texts) {
+    if (std::isfinite(t.x + t.y)) Label(cr, t.x * W, t.y * H, t.text, H * 0.045);
+  }
 
   Save(surface.get(), path);
 }
@@ -293,6 +315,7 @@ void DrawOverview(const std::vector<LiveFrame>& frames, const std::vector<Rewind
   int n = 0;
   for (const RewindSummary& r : rewinds) {
     ++n;
+    if (!Finite(r.enterPos) || !Finite(r.restoredPos)) continue;
     SetColour(cr, kRewound);
     cairo_new_path(cr);
     cairo_arc(cr, view.X(r.enterPos.x), view.Y(r.enterPos.y), 5, 0, 2 * kPi);

@@ -135,6 +135,31 @@ TEST(Demo, UnreadableScriptIsAScenarioErrorAndWritesNothing) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+TEST(Demo, PicturesSurviveAScriptWithVehiclesAtNanAndAtTheEdgeOfTheFloats) {
+  fs::path out = FreshDir("odd");
+  fs::create_directories(out);
+  fs::path script = out / "odd.json";
+  std::ofstream(script) << R"({"frames": 40,
+    "world": {"frameStep": 33, "charVel": [1, 0, 0],
+              "vehicles": {"12": {"pos": ["nan", 0, 0]}, "13": {"pos": [3e38, -3e38, 0]},
+                           "14": {"pos": [1, 1, 0], "rot": ["inf", 0, 0, 1]}}},
+    "timeline": [{"frame": 20, "press": ["F7"]}, {"frame": 30, "hold": ["SPACE"]}]})";
+  DemoOptions options;
+  options.outDir = (out / "pictures").string();
+  options.modulePath = QUORVAT_MODULE_FILE;
+  options.script = script.string();
+  std::ostringstream progress;
+  DemoRun run = RunDemo(options, progress, false);
+  ASSERT_EQ(run.rewinds.size(), 1u);
+  EXPECT_GE(run.pictures.size(), 4u);
+  for (const std::string& p : run.pictures) {
+    bool overview = fs::path(p).filename() == "overview.png";
+    ExpectPng(p, overview ? kOverviewWidth : kScreenWidth,
+              overview ? kOverviewHeight : kScreenHeight);
+  }
+  fs::remove_all(out);
+}
+
 // The mirror of the module's histories, from frames alone.
 LiveFrame Recorded(int64_t frame, float x) {
   LiveFrame f;
