@@ -486,7 +486,7 @@ Scenario ParseScenario(std::string_view text, const std::string& fileName) {
   try {
     PathTracker tracker(reader);
     root = Json::parse(text.begin(), text.end(), std::ref(tracker), true, false);
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {  // also a number too large for a double
     std::string what = error.what();
     auto bracket = what.find("] ");
     if (bracket != std::string::npos) what.erase(0, bracket + 2);
