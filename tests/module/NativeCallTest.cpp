@@ -12,7 +12,6 @@ namespace {
 
 constexpr uint32_t kQueryFrameStep = 0x330A9C0C;
 constexpr uint32_t kImpelCharacter = 0x343ABB0E;
-constexpr uint32_t kPinCharacter = 0x6410A13F;
 constexpr uint32_t kIsVehicleValid = 0x8737CC23;
 constexpr uint32_t kReadModelExtent = 0x91ABB8E0;
 constexpr uint32_t kMeasurePointDistance = 0x9032AA79;
