@@ -86,6 +86,9 @@ Command AddRunCommand(CLI::App& app) {
 
 int main(int argc, char** argv) {
   CLI::App app{"quorvat-sim: runs the Quorvat module in a stand-in game and traces it."};
+  // The same command line on every system: an argument starting with '/' is
+  // a path (as under Wine), never a Windows-style option.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   app.footer(
       "Exit status: 0 the command ran; 2 the scenario is unreadable or invalid (one line on "
