@@ -238,8 +238,9 @@ int _stat64(const char* path, struct _stat64* status) {
 }
 
 struct tm* _gmtime64(const int64_t* time) {
-  // The Windows runtime's range: 1970-01-01 00:00:00 to 3000-12-31 23:59:59.
-  constexpr int64_t kLatest = 32535215999;
+  // The Windows runtime's range: 1970-01-01 00:00:00 to 3001-01-01 07:59:59
+  // (the end of the year 3000 with room for every time zone).
+  constexpr int64_t kLatest = 32535244799;
   if (time == nullptr || *time < 0 || *time > kLatest) return nullptr;
   static thread_local struct tm result;
   time_t seconds = static_cast<time_t>(*time);

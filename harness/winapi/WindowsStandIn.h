@@ -81,6 +81,7 @@ WINAPI_STANDIN_API SHORT GetAsyncKeyState(int virtualKey);
 WINAPI_STANDIN_API SHORT GetKeyState(int virtualKey);
 WINAPI_STANDIN_API BOOL GetCursorPos(POINT* point);
 WINAPI_STANDIN_API int _stat64(const char* path, struct _stat64* status);
-// Like the Windows runtime's: null for times before 1970 or after the year 3000.
+// Like the Windows runtime's: null for times before 1970 or after 07:59:59 UTC
+// on 1 January 3001.
 WINAPI_STANDIN_API struct tm* _gmtime64(const int64_t* time);
 }

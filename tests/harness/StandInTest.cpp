@@ -211,7 +211,12 @@ TEST(StandInTime, UtcConversionCoversTheWindowsRangeOnly) {
   EXPECT_EQ(utc->tm_mon, 11);
   EXPECT_EQ(utc->tm_mday, 31);
   EXPECT_EQ(utc->tm_sec, 59);
-  t = 32535216000;
+  t = 32535244799;  // the runtime's last: 3001-01-01 07:59:59
+  utc = _gmtime64(&t);
+  ASSERT_NE(utc, nullptr);
+  EXPECT_EQ(utc->tm_year + 1900, 3001);
+  EXPECT_EQ(utc->tm_hour, 7);
+  t = 32535244800;
   EXPECT_EQ(_gmtime64(&t), nullptr);
   t = -1;
   EXPECT_EQ(_gmtime64(&t), nullptr);
