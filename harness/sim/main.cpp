@@ -4,6 +4,8 @@
 // (one line on stderr, nothing written to the trace); 1 any other failure.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -82,6 +84,63 @@ Command AddRunCommand(CLI::App& app) {
   };
 }
 
+// Runs each scenario of a list as `run` would, in one process, so that a
+// platform whose program start is slow (Wine under an emulator) pays for it
+// once. For the i-th scenario (from 0) it writes DIR/i.jsonl, the trace;
+// DIR/i.status, the exit status `run` would give; DIR/i.err, its message.
+Command AddBatchCommand(CLI::App& app) {
+  struct Options {
+    std::string list;
+    std::string out;
+    std::string module;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* batch = app.add_subcommand(
+      "batch", "Run every scenario named in a list file (one path a line) as 'run' would.");
+  batch->add_option("LIST", options->list, "The list of scenario files, one path a line.")
+      ->required();
+  batch->add_option("--out", options->out, "The directory for each scenario's results.")
+      ->required();
+  batch->add_option("--module", options->module, "The module to load, as for 'run'.");
+  return [batch, options]() -> int {
+    if (!batch->parsed()) return -1;
+    std::ifstream list(options->list);
+    if (!list) throw RunError(options->list + ": cannot read the list");
+    std::filesystem::create_directories(options->out);
+    std::string path;
+    for (int index = 0; std::getline(list, path); ++index) {
+      if (!path.empty() && path.back() == '\r') path.pop_back();
+      const std::string base = options->out + "/" + std::to_string(index);
+      int status = 0;
+      std::string message;
+      try {
+        Scenario scenario = LoadScenarioFile(path);
+        RunOptions runOptions;
+        runOptions.modulePath = options->module.empty() ? DefaultModulePath() : options->module;
+        std::FILE* out = std::fopen((base + ".jsonl").c_str(), "wb");
+        if (out == nullptr) throw RunError(base + ".jsonl: cannot open for the trace");
+        runOptions.trace = out;
+        try {
+          RunScriptedScenario(scenario, runOptions);
+        } catch (...) {
+          std::fclose(out);
+          throw;
+        }
+        if (std::fclose(out) != 0) throw RunError(base + ".jsonl: cannot write the trace");
+      } catch (const ScenarioError& e) {
+        status = 2;
+        message = e.what();
+      } catch (const std::exception& e) {
+        status = 1;
+        message = std::string("quorvat-sim: ") + e.what();
+      }
+      std::ofstream(base + ".status") << status << '\n';
+      std::ofstream(base + ".err") << message << (message.empty() ? "" : "\n");
+    }
+    return 0;
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,7 +153,7 @@ int main(int argc, char** argv) {
       "Exit status: 0 the command ran; 2 the scenario is unreadable or invalid (one line on "
       "standard error naming the file, the JSON path and what was expected; no trace is "
       "written); 1 any other failure.");
-  std::vector<Command> commands = {AddRunCommand(app)};
+  std::vector<Command> commands = {AddRunCommand(app), AddBatchCommand(app)};
 #if defined(QUORVAT_DEMO)
   commands.push_back(AddDemoCommand(app));
 #endif
