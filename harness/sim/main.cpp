@@ -134,8 +134,8 @@ Command AddBatchCommand(CLI::App& app) {
         status = 1;
         message = std::string("quorvat-sim: ") + e.what();
       }
-      std::ofstream(base + ".status") << status << '\n';
-      std::ofstream(base + ".err") << message << (message.empty() ? "" : "\n");
+      std::ofstream(base + ".status", std::ios::binary) << status << '\n';
+      std::ofstream(base + ".err", std::ios::binary) << message << (message.empty() ? "" : "\n");
     }
     return 0;
   };
