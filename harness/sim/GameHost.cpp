@@ -85,6 +85,10 @@ void GameHost::OnWait(ScriptThread*, unsigned int milliseconds) {
     SetFault("the script body waited for frame " + std::to_string(trace_.Frame() + 1) +
              " after IsThreadAlive had answered false");
   }
+  if (fault_.empty() && frameCheck_) {
+    std::string broken = frameCheck_();
+    if (!broken.empty()) SetFault(std::move(broken));
+  }
   if (!fault_.empty()) throw ModuleFault(fault_);
   ++entryWaits_;
   trace_.SetFrame(trace_.Frame() + 1);

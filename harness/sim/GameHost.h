@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ class GameHost : public HostHandler {
   // Applies the timeline entries of the current frame (once per frame).
   void StartFrame();
   int64_t Frame() const { return trace_.Frame(); }
+  // Asked at every Wait; a non-empty answer is the run's fault.
+  void SetFrameCheck(std::function<std::string()> check) { frameCheck_ = std::move(check); }
 
   // The first fault of the module, if any: the run stops at the next Wait
   // and reports it.
@@ -49,4 +52,5 @@ class GameHost : public HostHandler {
   int64_t entryFrames_ = 0;
   int64_t entryWaits_ = 0;
   std::string fault_;
+  std::function<std::string()> frameCheck_;
 };

@@ -109,6 +109,13 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
 
   trace.SetFrame(-1);
   std::unique_ptr<LoadedModule> module = LoadModule(modulePath, os);
+  if (options.frameCheck) {
+    host.SetFrameCheck([&options, &module, &trace]() {
+      QuorvatSnapshot state{};
+      module->ReadSnapshot(&state);
+      return options.frameCheck(trace.Frame(), state);
+    });
+  }
   ScriptThread* thread = HostRegisteredThread();
   if (thread == nullptr) throw RunError(modulePath + ": the module registered no script thread");
 

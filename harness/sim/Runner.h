@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,10 @@ struct RunOptions {
   std::optional<std::string> workdir;
   // Where the trace goes; null: kept in memory only (RunResult::trace).
   std::FILE* trace = nullptr;
+  // Called at the end of every frame (each Wait) with the module's state;
+  // a non-empty answer stops the run there as a fault, with that message.
+  // For long checked runs such as the soak; none: no check.
+  std::function<std::string(int64_t frame, const QuorvatSnapshot& state)> frameCheck;
 };
 
 struct RunResult {

@@ -1,0 +1,271 @@
+// The soak as a user's run sees it: a randomised scenario (seeded, so that a
+// failure replays exactly) runs the built module through the harness, the
+// stand-in host, its fibers, the scripted world and the trace writer, as
+// `quorvat-sim run` does. At the end of every frame the module's state, read
+// through the trace's snapshot, must hold the invariants: the seventeen
+// histories agree, hold at most recSize + 1 samples and grow by at most one
+// a frame, playIndex stays inside the history while rewinding, and the
+// histories' heap stays bounded by their length.
+//
+//   quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R]
+//
+// The scenario is built in memory rather than written as JSON so that it can
+// carry what no scenario file can: NaN and infinite positions.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "RunError.h"
+#include "Runner.h"
+#include "Scenario.h"
+
+namespace {
+
+constexpr int kToggleKey = 118;  // the settings name it below
+constexpr int kSpace = 0x20, kLeft = 0x25, kRight = 0x27;
+constexpr uint32_t kHistories = 17;
+
+// splitmix64: the same sequence on every platform and library.
+struct Rng {
+  uint64_t state;
+  uint64_t Next() {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
+  bool OneIn(uint32_t n) { return Below(n) == 0; }
+  float Unit() { return static_cast<float>(Next() >> 40) / static_cast<float>(1 << 24); }
+  float Around(float scale) { return (Unit() - 0.5f) * 2.0f * scale; }
+};
+
+// A float as a game might report it, now and then not a usable number.
+float Hostile(Rng& rng, float usual) {
+  switch (rng.Below(300)) {
+    case 0:
+      return std::numeric_limits<float>::quiet_NaN();
+    case 1:
+      return std::numeric_limits<float>::infinity();
+    case 2:
+      return -3.0e38f;
+    case 3:
+      return 1.0e-40f;  // subnormal
+    default:
+      return usual;
+  }
+}
+
+Vec3f HostileVec(Rng& rng, float scale) {
+  return {Hostile(rng, rng.Around(scale)), Hostile(rng, rng.Around(scale)),
+          Hostile(rng, rng.Around(scale))};
+}
+
+uint32_t Quantity(Rng& rng, uint32_t usual) {
+  switch (rng.Below(60)) {
+    case 0:
+      return 0xFFFFFFFFu;
+    case 1:
+      return 0x80000000u;
+    case 2:
+      return 0;
+    default:
+      return usual;
+  }
+}
+
+ScriptedVehicle SomeVehicle(Rng& rng) {
+  ScriptedVehicle v;
+  v.pos = HostileVec(rng, 800.0f);
+  for (float& r : v.rot) r = Hostile(rng, rng.Around(1.0f));
+  v.vel = HostileVec(rng, 30.0f);
+  v.condition = Quantity(rng, rng.Below(1001));
+  v.model = static_cast<int32_t>(rng.Below(3));
+  return v;
+}
+
+// A frame's change to the world: a little of everything, now and then.
+WorldPatch SomeChange(Rng& rng) {
+  WorldPatch p;
+  p.charPos = HostileVec(rng, 1000.0f);
+  if (rng.OneIn(2)) p.charVel = HostileVec(rng, 10.0f);
+  if (rng.OneIn(2)) p.heading = Hostile(rng, rng.Unit() * 360.0f);
+  if (rng.OneIn(5)) p.frameStep = rng.OneIn(4) ? rng.Below(5) : Quantity(rng, 16 + rng.Below(18));
+  if (rng.OneIn(5)) p.scrubStep = rng.OneIn(6) ? rng.Below(100) : Quantity(rng, rng.Below(2000));
+  if (rng.OneIn(40)) p.playerValue = Quantity(rng, rng.Below(8));
+  if (rng.OneIn(40)) p.charValue = Quantity(rng, rng.Below(8));
+  if (rng.OneIn(6)) p.charCondition = Quantity(rng, 90 + rng.Below(111));
+  if (rng.OneIn(40)) p.footValue = static_cast<int32_t>(rng.Next());
+  if (rng.OneIn(15)) p.bodyMode = rng.OneIn(3);
+  if (rng.OneIn(15)) p.boxBlocked = rng.OneIn(2);
+  if (rng.OneIn(20)) p.nearVehicle = static_cast<int32_t>(rng.Below(5));
+  if (rng.OneIn(60)) p.inVehicle = !rng.OneIn(2);
+  if (rng.OneIn(60)) p.vehicle = static_cast<int32_t>(rng.Below(5));
+  if (rng.OneIn(3)) {
+    const int32_t handle = 1 + static_cast<int32_t>(rng.Below(4));
+    if (rng.OneIn(50)) {
+      p.vehicles[handle] = std::nullopt;  // gone from the world
+    } else {
+      p.vehicles[handle] = SomeVehicle(rng);
+    }
+  }
+  return p;
+}
+
+Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize) {
+  Scenario s;
+  s.frames = frames;
+  s.moduleMtime = 1700000000;
+  s.settings = "[Keys]\r\nEnableKey=" + std::to_string(kToggleKey) +
+               "\r\n[Settings]\r\nRecSize=" + std::to_string(recSize) +
+               "\r\nPush=" + std::to_string(static_cast<int>(rng.Below(3))) + "\r\n";
+  s.world.inVehicle = false;
+  for (int32_t handle = 1; handle <= 4; ++handle) s.world.vehicles[handle] = SomeVehicle(rng);
+  for (int32_t model = 0; model < 3; ++model) {
+    s.world.models[model] = {{-1.0f, -2.5f, -0.8f}, {1.0f + model, 2.5f, 1.2f}};
+  }
+
+  static const int kScrubKeys[] = {'Z', 'X', kLeft, kRight};
+  bool held[256] = {};
+  for (int64_t frame = 1; frame < frames; ++frame) {
+    if (!rng.OneIn(6)) continue;
+    TimelineEntry e;
+    e.frame = frame;
+    e.world = SomeChange(rng);
+    // Rewinds often: a press every few hundred frames enters or leaves.
+    if (rng.OneIn(40)) e.press.push_back(kToggleKey);
+    if (rng.OneIn(4)) {
+      const int key = kScrubKeys[rng.Below(4)];
+      (held[key] ? e.release : e.hold).push_back(key);
+      held[key] = !held[key];
+    }
+    if (rng.OneIn(120) || (held[kSpace] && rng.OneIn(3))) {
+      (held[kSpace] ? e.release : e.hold).push_back(kSpace);
+      held[kSpace] = !held[kSpace];
+    }
+    if (rng.OneIn(8)) {
+      e.setsCursor = true;
+      if (!rng.OneIn(30)) {
+        e.cursor =
+            CursorPos{static_cast<int32_t>(rng.Below(1920)), static_cast<int32_t>(rng.Below(1080))};
+      }
+    }
+    s.timeline.push_back(std::move(e));
+  }
+  return s;
+}
+
+// The heap the histories may hold for `count` samples each: the samples,
+// the partly filled block at either end and the block map.
+double MemoryBound(uint64_t count) {
+  return (4.0 * static_cast<double>(count) * 1.05 + 2048.0) * kHistories;
+}
+
+struct Checker {
+  uint32_t lastCount = 0;
+  int32_t wasRewinding = 0;
+  uint64_t rewinds = 0, rewindFrames = 0, maxCount = 0, maxBytes = 0;
+
+  std::string operator()(int64_t frame, const QuorvatSnapshot& s) {
+    const std::string at = " at frame " + std::to_string(frame);
+    const uint32_t count = s.historyCounts[0];
+    for (uint32_t c : s.historyCounts) {
+      if (c != count) return "the histories hold different sample counts" + at;
+    }
+    if (count > static_cast<uint64_t>(s.recSize) + 1) return "more than recSize + 1 samples" + at;
+    if (count > lastCount + 1) return "more than one sample in a frame" + at;
+    if (count + 1 < lastCount) return "more than one sample dropped in a frame" + at;
+    if (s.rewinding != 0) {
+      if (static_cast<int64_t>(count) != s.playLength)
+        return "the count moved while rewinding" + at;
+      if (s.playIndex < 0 || s.playIndex >= s.playLength) {
+        return "playIndex is outside the history while rewinding" + at;
+      }
+      ++rewindFrames;
+      if (wasRewinding == 0) ++rewinds;
+    }
+    if (s.historyBytes > MemoryBound(count)) {
+      return "the histories hold " + std::to_string(s.historyBytes) + " bytes for " +
+             std::to_string(count) + " samples" + at;
+    }
+    lastCount = count;
+    wasRewinding = s.rewinding;
+    if (count > maxCount) maxCount = count;
+    if (s.historyBytes > maxBytes) maxBytes = s.historyBytes;
+    return {};
+  }
+};
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc % 2 != 0) return Usage();
+  int64_t frames = 1000000;
+  uint64_t seed = 1;
+  uint32_t recSize = 40;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(argv[i + 1], &end, 10);
+    if (end == argv[i + 1] || *end != '\0') return Usage();
+    if (std::strcmp(argv[i], "--frames") == 0 && value >= 2 && value <= 100000000) {
+      frames = static_cast<int64_t>(value);
+    } else if (std::strcmp(argv[i], "--seed") == 0) {
+      seed = value;
+    } else if (std::strcmp(argv[i], "--rec-size") == 0 && value <= 0xFFFFFFFFull) {
+      recSize = static_cast<uint32_t>(value);
+    } else {
+      return Usage();
+    }
+  }
+
+  Rng rng{seed};
+  const Scenario scenario = RandomScenario(rng, frames, recSize);
+  Checker checker;
+  RunOptions options;
+  options.modulePath = argv[1];
+  options.trace = std::fopen("/dev/null", "wb");
+  if (options.trace == nullptr) {
+    std::perror("harness soak: /dev/null");
+    return 1;
+  }
+  options.frameCheck = [&checker](int64_t frame, const QuorvatSnapshot& s) {
+    return checker(frame, s);
+  };
+
+  RunResult result;
+  try {
+    result = RunScriptedScenario(scenario, options);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "harness soak: seed %llu: %s\n", static_cast<unsigned long long>(seed),
+                 error.what());
+    return 1;
+  }
+  std::fclose(options.trace);
+
+  std::printf(
+      "harness soak: seed %llu, %lld frames, recSize %u: %llu rewind frames in %llu rewinds, "
+      "at most %llu samples and %llu history bytes\n",
+      static_cast<unsigned long long>(seed), static_cast<long long>(result.frames), recSize,
+      static_cast<unsigned long long>(checker.rewindFrames),
+      static_cast<unsigned long long>(checker.rewinds),
+      static_cast<unsigned long long>(checker.maxCount),
+      static_cast<unsigned long long>(checker.maxBytes));
+  // A soak that never rewound or never filled the store tested little.
+  const uint64_t wanted = std::min<uint64_t>(recSize, static_cast<uint64_t>(frames) / 4);
+  if (result.frames != frames || checker.rewinds < 10 || checker.maxCount < wanted) {
+    std::fprintf(stderr, "harness soak: the run did not exercise rewinding and a full store\n");
+    return 1;
+  }
+  return 0;
+}
