@@ -17,12 +17,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <string>
 
 #include "RunError.h"
 #include "Runner.h"
 #include "Scenario.h"
+#include "SoakRandom.h"
 
 namespace {
 
@@ -30,35 +30,10 @@ constexpr int kToggleKey = 118;  // the settings name it below
 constexpr int kSpace = 0x20, kLeft = 0x25, kRight = 0x27;
 constexpr uint32_t kHistories = 17;
 
-// splitmix64: the same sequence on every platform and library.
-struct Rng {
-  uint64_t state;
-  uint64_t Next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
-  bool OneIn(uint32_t n) { return Below(n) == 0; }
-  float Unit() { return static_cast<float>(Next() >> 40) / static_cast<float>(1 << 24); }
-  float Around(float scale) { return (Unit() - 0.5f) * 2.0f * scale; }
-};
+using Rng = SoakRng;
 
-// A float as a game might report it, now and then not a usable number.
 float Hostile(Rng& rng, float usual) {
-  switch (rng.Below(300)) {
-    case 0:
-      return std::numeric_limits<float>::quiet_NaN();
-    case 1:
-      return std::numeric_limits<float>::infinity();
-    case 2:
-      return -3.0e38f;
-    case 3:
-      return 1.0e-40f;  // subnormal
-    default:
-      return usual;
-  }
+  return HostileFloat(rng, usual, 75);
 }
 
 Vec3f HostileVec(Rng& rng, float scale) {
@@ -67,16 +42,7 @@ Vec3f HostileVec(Rng& rng, float scale) {
 }
 
 uint32_t Quantity(Rng& rng, uint32_t usual) {
-  switch (rng.Below(60)) {
-    case 0:
-      return 0xFFFFFFFFu;
-    case 1:
-      return 0x80000000u;
-    case 2:
-      return 0;
-    default:
-      return usual;
-  }
+  return HostileQuantity(rng, usual, 20);
 }
 
 ScriptedVehicle SomeVehicle(Rng& rng) {
@@ -160,12 +126,6 @@ Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize) {
   return s;
 }
 
-// The heap the histories may hold for `count` samples each: the samples,
-// the partly filled block at either end and the block map.
-double MemoryBound(uint64_t count) {
-  return (4.0 * static_cast<double>(count) * 1.05 + 2048.0) * kHistories;
-}
-
 struct Checker {
   uint32_t lastCount = 0;
   int32_t wasRewinding = 0;
@@ -189,7 +149,7 @@ struct Checker {
       ++rewindFrames;
       if (wasRewinding == 0) ++rewinds;
     }
-    if (s.historyBytes > MemoryBound(count)) {
+    if (s.historyBytes > HistoryMemoryBound(count, kHistories)) {
       return "the histories hold " + std::to_string(s.historyBytes) + " bytes for " +
              std::to_string(count) + " samples" + at;
     }

@@ -10,47 +10,22 @@
 //   quorvat_soak [--frames N] [--seed S] [--rec-size R]
 //
 // A failure names the seed and the frame; rerun with that seed to replay it.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "GameDouble.h"
+#include "SoakRandom.h"
 
 namespace {
 
-// splitmix64: the same sequence on every platform and library.
-struct Rng {
-  uint64_t state;
-  uint64_t Next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
-  bool OneIn(uint32_t n) { return Below(n) == 0; }
-  float Unit() { return static_cast<float>(Next() >> 40) / static_cast<float>(1 << 24); }
-};
+using Rng = SoakRng;
 
-// A float as a game might report it, now and then not a usable number.
 float Hostile(Rng& rng, float usual) {
-  switch (rng.Below(400)) {
-    case 0:
-      return std::numeric_limits<float>::quiet_NaN();
-    case 1:
-      return std::numeric_limits<float>::infinity();
-    case 2:
-      return -std::numeric_limits<float>::infinity();
-    case 3:
-      return 3.0e38f;
-    case 4:
-      return -1.0e-40f;  // subnormal
-    default:
-      return usual;
-  }
+  return HostileFloat(rng, usual, 80);
 }
 
 // A bool result word: mostly clean, sometimes with noise in the upper bytes.
@@ -60,18 +35,8 @@ uint32_t BoolWord(Rng& rng, bool value) {
 }
 
 uint32_t Quantity(Rng& rng, uint32_t usual) {
-  switch (rng.Below(100)) {
-    case 0:
-      return 0xFFFFFFFFu;
-    case 1:
-      return 0x80000000u;
-    case 2:
-      return 0;
-    case 3:
-      return static_cast<uint32_t>(rng.Next());
-    default:
-      return usual;
-  }
+  if (rng.OneIn(100)) return static_cast<uint32_t>(rng.Next());
+  return HostileQuantity(rng, usual, 33);
 }
 
 uint32_t failingRequests = 0;  // the next this many history allocations fail
@@ -135,13 +100,6 @@ void Wander(Rng& rng, GameValues& v, float& t) {
   if (rng.OneIn(300)) v.cursorFails = !v.cursorFails;
 }
 
-// The heap the histories may hold for `count` samples each: the samples,
-// the partly filled block at either end and the block map.
-std::size_t MemoryBound(uint64_t count) {
-  const double perHistory = 4.0 * static_cast<double>(count) * 1.05 + 2048.0;
-  return static_cast<std::size_t>(perHistory * kHistoryCount);
-}
-
 int Fail(uint64_t seed, uint64_t frame, const char* what) {
   std::fprintf(stderr, "soak: seed %llu, frame %llu: %s\n", static_cast<unsigned long long>(seed),
                static_cast<unsigned long long>(frame), what);
@@ -193,7 +151,7 @@ int main(int argc, char** argv) {
     const uint32_t count = historySet.posX.SampleCount();
     if (count > before + 1) return Fail(seed, frame, "more than one sample in a frame");
     if (count + 1 < before) return Fail(seed, frame, "more than one sample dropped in a frame");
-    if (HistoryMemory::bytesInUse > MemoryBound(count)) {
+    if (HistoryMemory::bytesInUse > HistoryMemoryBound(count, kHistoryCount)) {
       return Fail(seed, frame, "the histories hold more memory than their length needs");
     }
     if (rewindState.rewinding != 0) {
