@@ -224,19 +224,8 @@ void LiveWorld::Answer(NativeCall& call) {
   int32_t character = w.character;
   auto isCharacter = [&](int i) { return call.Int(i) == character; };
   switch (call.Info().id) {
-    // The player and the clock.
-    case NativeId::QueryLocalPlayerId:
-      call.ReturnInt(w.localPlayer);
-      break;
-    case NativeId::PlayerIndexFromId:
-      call.ReturnInt(w.playerIndex);
-      break;
-    case NativeId::ReadPlayerCharacter:
-      call.WriteInt(1, w.character);
-      break;
-    case NativeId::ReadPlayerValue:
-      call.WriteUnsigned(1, w.playerValue);
-      break;
+    // The player and the clock; the reads of plain values are answered
+    // below, as every world answers them.
     case NativeId::WritePlayerValue:
       pendingPlayerValue_ = call.Slot(1);
       break;
@@ -252,9 +241,6 @@ void LiveWorld::Answer(NativeCall& call) {
       // step let it through.
       if (gateOpen_) current_.recorded = true;
       gateOpen_ = false;
-      break;
-    case NativeId::QueryScrubStep:
-      call.ReturnUnsigned(w.scrubStep);
       break;
     case NativeId::SetGameSpeed:
       gameSpeed_ = call.Float(0);
@@ -297,26 +283,14 @@ void LiveWorld::Answer(NativeCall& call) {
       call.WriteFloat(2, charVel_.y);
       call.WriteFloat(3, charVel_.z);
       break;
-    case NativeId::ReadCharacterCondition:
-      call.WriteUnsigned(1, w.charCondition);
-      break;
     case NativeId::WriteCharacterCondition:
       w.charCondition = call.Slot(1);
-      break;
-    case NativeId::ReadCharacterSelection:
-      call.WriteInt(1, w.footValue);
       break;
     case NativeId::WriteCharacterSelection:
       w.footValue = call.Int(1);
       break;
-    case NativeId::QueryCharacterValue:
-      call.ReturnUnsigned(w.charValue);
-      break;
     case NativeId::WriteCharacterValue:
       w.charValue = call.Slot(1);
-      break;
-    case NativeId::QueryCharacterBodyMode:
-      call.ReturnBool(w.bodyMode);
       break;
     case NativeId::EnterCharacterBodyMode:
       w.bodyMode = true;
@@ -345,16 +319,6 @@ void LiveWorld::Answer(NativeCall& call) {
         charVel_ = Clamped(Add(charVel_, {call.Float(2), call.Float(3), call.Float(4)}),
                            kMaxCharacterSpeed);
       }
-      break;
-    case NativeId::MeasurePointDistance: {
-      double dx = static_cast<double>(call.Float(3)) - call.Float(0);
-      double dy = static_cast<double>(call.Float(4)) - call.Float(1);
-      double dz = static_cast<double>(call.Float(5)) - call.Float(2);
-      call.WriteFloat(6, static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz)));
-      break;
-    }
-    case NativeId::ProbeBoxBlocked:
-      call.ReturnBool(w.boxBlocked);
       break;
 
     // Vehicles.
@@ -412,36 +376,12 @@ void LiveWorld::Answer(NativeCall& call) {
       }
       break;
     }
-    case NativeId::ReadModelExtent: {
-      auto it = w.models.find(call.Int(0));
-      ScriptedModel model = it == w.models.end() ? ScriptedModel{} : it->second;
-      call.WriteVector(1, model.a);
-      call.WriteVector(2, model.b);
-      break;
-    }
-    case NativeId::ReadVehiclePosition:
-      if (LiveVehicle* v = FindVehicle(call.Int(0))) {
-        call.WriteFloat(1, v->pos.x);
-        call.WriteFloat(2, v->pos.y);
-        call.WriteFloat(3, v->pos.z);
-      }
-      break;
-    case NativeId::ReadVehicleRotation:
-      if (LiveVehicle* v = FindVehicle(call.Int(0))) {
-        for (int i = 0; i < 4; ++i) call.WriteFloat(1 + i, v->rot[i]);
-      }
-      break;
-    case NativeId::ReadVehicleSpeedVector:
-      if (LiveVehicle* v = FindVehicle(call.Int(0))) call.WriteVector(1, v->vel);
-      break;
-    case NativeId::ReadVehicleCondition:
-      if (LiveVehicle* v = FindVehicle(call.Int(0))) call.WriteUnsigned(1, v->condition);
-      break;
-    case NativeId::ReadVehicleModel:
-      if (LiveVehicle* v = FindVehicle(call.Int(0))) call.WriteInt(1, v->model);
-      break;
     default:
-      // Sound and feedback cues: nothing a later query sees.
+      // The plain reads, as every world answers them; sound and feedback
+      // cues, which nothing a later query sees, fall through both.
+      if (AnswerFromValues(w, call)) break;
+      AnswerVehicleRead(
+          call, [this](int32_t handle) -> const LiveVehicle* { return FindVehicle(handle); });
       break;
   }
 }

@@ -50,6 +50,52 @@ class NativeCall {
   uint32_t vectorsWritten_ = 0;
 };
 
+// The answers that come straight from a world's values and are the same in
+// every world: the player, the clock, the character's plain values, the
+// distance between two points and a model's extents. False when `call` is
+// none of these, and nothing is answered.
+bool AnswerFromValues(const WorldState& w, NativeCall& call);
+
+// The reads of a vehicle's values, for any kind of vehicle with a position,
+// rotation, velocity, condition and model; `find(handle)` gives the vehicle
+// or null, and a vehicle that isn't there leaves the out-values alone. False
+// when `call` is not a vehicle read.
+template <class Find>
+bool AnswerVehicleRead(NativeCall& call, Find find) {
+  switch (call.Info().id) {
+    case NativeId::ReadVehiclePosition:
+    case NativeId::ReadVehicleRotation:
+    case NativeId::ReadVehicleSpeedVector:
+    case NativeId::ReadVehicleCondition:
+    case NativeId::ReadVehicleModel:
+      break;
+    default:
+      return false;
+  }
+  const auto* v = find(call.Int(0));
+  if (v == nullptr) return true;
+  switch (call.Info().id) {
+    case NativeId::ReadVehiclePosition:
+      call.WriteFloat(1, v->pos.x);
+      call.WriteFloat(2, v->pos.y);
+      call.WriteFloat(3, v->pos.z);
+      break;
+    case NativeId::ReadVehicleRotation:
+      for (int i = 0; i < 4; ++i) call.WriteFloat(1 + i, v->rot[i]);
+      break;
+    case NativeId::ReadVehicleSpeedVector:
+      call.WriteVector(1, v->vel);
+      break;
+    case NativeId::ReadVehicleCondition:
+      call.WriteUnsigned(1, v->condition);
+      break;
+    default:
+      call.WriteInt(1, v->model);
+      break;
+  }
+  return true;
+}
+
 class World {
  public:
   virtual ~World() = default;
