@@ -29,13 +29,13 @@ struct NativeScratchVector {
 };
 
 struct NativeContext {
-  void* resultPtr;               // 0x00: slot 0; the host writes the result there
-  uint32_t argCount;             // 0x04: argument slots in use
-  void* argsPtr;                 // 0x08: slot 0
-  uint32_t pendingVectorCount;   // 0x0C: vector results left for copying back, 0 to 4
-  void* vectorTargets[4];        // 0x10: caller-side Vector3 of each pending result
+  void* resultPtr;                       // 0x00: slot 0; the host writes the result there
+  uint32_t argCount;                     // 0x04: argument slots in use
+  void* argsPtr;                         // 0x08: slot 0
+  uint32_t pendingVectorCount;           // 0x0C: vector results left for copying back, 0 to 4
+  void* vectorTargets[4];                // 0x10: caller-side Vector3 of each pending result
   NativeScratchVector vectorScratch[4];  // 0x20
-  uint32_t argSlots[17];         // 0x60: 4-byte argument slots
+  uint32_t argSlots[17];                 // 0x60: 4-byte argument slots
 };
 
 static_assert(sizeof(void*) == 4, "the host interface is 32-bit only");
