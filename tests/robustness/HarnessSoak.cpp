@@ -12,14 +12,13 @@
 // The scenario is built in memory rather than written as JSON so that it can
 // carry what no scenario file can: NaN and infinite positions.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 
-#include "RunError.h"
 #include "Runner.h"
 #include "Scenario.h"
 #include "SoakRandom.h"
