@@ -1,5 +1,6 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -7,15 +8,17 @@
 #include <sstream>
 #include <string>
 
-#include "Demo.h"
-#include "DemoPictures.h"
+#include "demo/Demo.h"
+#include "demo/DemoPictures.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// Per process, so that two test runs on one machine don't share a folder.
 fs::path FreshDir(const std::string& name) {
-  fs::path dir = fs::temp_directory_path() / ("quorvat-demo-test-" + name);
+  fs::path dir =
+      fs::temp_directory_path() / ("quorvat-demo-test-" + name + "-" + std::to_string(getpid()));
   fs::remove_all(dir);
   return dir;
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "LiveWorld.h"
+#include "world/LiveWorld.h"
 
 namespace {
 

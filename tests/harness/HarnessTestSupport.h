@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <string>
 
-#include "GameHost.h"
-#include "OsSide.h"
-#include "ScriptedWorld.h"
-#include "TraceWriter.h"
+#include "formats/TraceWriter.h"
+#include "run/GameHost.h"
+#include "run/OsSide.h"
+#include "world/ScriptedWorld.h"
 
 inline uint32_t Bits(float value) {
   uint32_t bits;

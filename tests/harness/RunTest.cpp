@@ -8,8 +8,8 @@
 #include <sstream>
 #include <vector>
 
-#include "RunError.h"
-#include "Runner.h"
+#include "run/RunError.h"
+#include "run/Runner.h"
 
 namespace fs = std::filesystem;
 

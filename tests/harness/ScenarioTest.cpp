@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Scenario.h"
+#include "formats/Scenario.h"
 
 namespace fs = std::filesystem;
 

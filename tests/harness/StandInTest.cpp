@@ -9,9 +9,9 @@
 #include <string>
 
 #include "HostControl.h"
-#include "OsSide.h"
 #include "WinApiControl.h"
 #include "WindowsStandIn.h"
+#include "run/OsSide.h"
 
 namespace fs = std::filesystem;
 

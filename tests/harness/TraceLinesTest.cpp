@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "HarnessTestSupport.h"
-#include "state/Snapshot.h"
+#include "host/Snapshot.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Runner.h"
-#include "Scenario.h"
+#include "formats/Scenario.h"
+#include "run/Runner.h"
 
 namespace {
 

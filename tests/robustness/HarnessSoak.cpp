@@ -19,9 +19,9 @@
 #include <exception>
 #include <string>
 
-#include "Runner.h"
-#include "Scenario.h"
 #include "SoakRandom.h"
+#include "formats/Scenario.h"
+#include "run/Runner.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "HostControl.h"
 #include "ScriptHook.h"
-#include "state/Snapshot.h"
+#include "host/Snapshot.h"
 
 static_assert(sizeof(NativeContext) == 164, "the host's call record is 164 bytes");
 static_assert(offsetof(NativeContext, argSlots) == 0x60, "argument slots start at 0x60");

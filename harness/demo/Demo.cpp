@@ -1,0 +1,260 @@
+#include "demo/Demo.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+
+#include "demo/DemoPictures.h"
+#include "run/ModuleLoader.h"
+#include "run/RunError.h"
+#include "run/Runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// 30 frames a second. The player walks north to a parked car, drives east
+// past three parked cars while a van comes the other way, rewinds four
+// seconds with 'Z', goes forward a little with 'X' and resumes with F7;
+// later, on foot, rewinds two seconds and resumes with Space.
+constexpr const char* kBuiltInScript = R"({
+  "frames": 960,
+  "moduleMtime": 1767270840,
+  "world": {
+    "frameStep": 33, "scrubStep": 200,
+    "charPos": [20, 0, 1], "heading": 0, "charVel": [0, 1.6, 0],
+    "models": {"7": {"a": [-1, -2.3, -0.7], "b": [1, 2.3, 0.7]},
+               "8": {"a": [-1.2, -3, -1], "b": [1.2, 3, 1]}},
+    "vehicles": {
+      "11": {"pos": [22.5, 11, 0.7], "rot": [0, 0, -0.70710678, 0.70710678], "model": 7},
+      "12": {"pos": [48, 15, 0.7], "rot": [0, 0, -0.70710678, 0.70710678], "model": 7},
+      "13": {"pos": [70, 7, 0.7], "rot": [0, 0, 0.70710678, 0.70710678], "model": 7},
+      "14": {"pos": [92, 15, 0.7], "rot": [0, 0, -0.70710678, 0.70710678], "model": 7},
+      "20": {"pos": [160, 4, 0.7], "rot": [0, 0, 0.70710678, 0.70710678], "vel": [-9, 0, 0],
+             "model": 8}
+    }
+  },
+  "timeline": [
+    {"frame": 180, "world": {"charVel": [0, 0, 0]}},
+    {"frame": 195, "world": {"vehicle": 11, "inVehicle": true}},
+    {"frame": 200, "world": {"charVel": [13, 0, 0]}},
+    {"frame": 400, "press": ["F7"]},
+    {"frame": 415, "hold": ["Z"]},
+    {"frame": 465, "release": ["Z"]},
+    {"frame": 480, "hold": ["X"]},
+    {"frame": 490, "release": ["X"]},
+    {"frame": 505, "press": ["F7"]},
+    {"frame": 620, "world": {"charVel": [0, 0, 0]}},
+    {"frame": 700, "world": {"inVehicle": false, "charVel": [1.2, 1.2, 0]}},
+    {"frame": 840, "press": ["F7"]},
+    {"frame": 850, "hold": ["Z"]},
+    {"frame": 880, "release": ["Z"]},
+    {"frame": 895, "hold": ["SPACE"]},
+    {"frame": 897, "release": ["SPACE"]}
+  ]
+})";
+
+// The progress of a run on standard error: a bar that redraws itself on a
+// terminal, a line every tenth otherwise.
+class Progress {
+ public:
+  Progress(std::ostream& out, bool terminal, int64_t total)
+      : out_(out), terminal_(terminal), total_(total > 0 ? total : 1) {}
+
+  void Update(int64_t done) {
+    int tenths = static_cast<int>(done * 10 / total_);
+    int percent = static_cast<int>(done * 100 / total_);
+    if (terminal_) {
+      if (percent == lastPercent_) return;
+      lastPercent_ = percent;
+      int filled = percent * 30 / 100;
+      out_ << "\r  [" << std::string(filled, '#') << std::string(30 - filled, '.') << "] "
+           << std::setw(3) << percent << "%  frame " << done << " of " << total_ << std::flush;
+    } else if (tenths > lastTenths_) {
+      lastTenths_ = tenths;
+      out_ << "  " << tenths * 10 << "% (frame " << done << " of " << total_ << ")\n" << std::flush;
+    }
+  }
+
+  void Done() {
+    if (terminal_ && lastPercent_ >= 0) out_ << '\n' << std::flush;
+  }
+
+ private:
+  std::ostream& out_;
+  bool terminal_;
+  int64_t total_;
+  int lastPercent_ = -1;
+  int lastTenths_ = 0;
+};
+
+double Distance(Vec3f a, Vec3f b) {
+  double dx = static_cast<double>(a.x) - b.x;
+  double dy = static_cast<double>(a.y) - b.y;
+  double dz = static_cast<double>(a.z) - b.z;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// The timeline fill's width, or -1 when the frame drew none. The fill is
+// the one grey rectangle; its width is (playIndex / samples) / 5.
+float FillWidth(const LiveFrame& frame) {
+  for (const ScreenRect& r : frame.rects) {
+    if (r.r == 100 && r.g == 100 && r.b == 100) return r.w;
+  }
+  return -1;
+}
+
+std::string Point(Vec3f p) {
+  std::ostringstream s;
+  s << std::fixed << std::setprecision(1) << '(' << p.x << ", " << p.y << ')';
+  return s.str();
+}
+
+}  // namespace
+
+Scenario BuiltInDemoScenario() {
+  return ParseScenario(kBuiltInScript, "(built-in demo script)");
+}
+
+std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize) {
+  struct Sample {
+    int64_t frame;
+    Vec3f pos;
+    bool inVehicle;
+  };
+  std::deque<Sample> kept;  // newest first, as the module keeps them
+  std::vector<RewindSummary> rewinds;
+  bool open = false;
+  float lastFill = -1, deepestFill = -1;
+  for (const LiveFrame& f : frames) {
+    if (f.modeSwitch == 250 && !open) {
+      RewindSummary r;
+      r.enterFrame = f.frame;
+      r.enterPos = f.bodyPos;
+      r.samples = static_cast<int32_t>(kept.size());
+      rewinds.push_back(r);
+      open = true;
+      lastFill = deepestFill = -1;
+    }
+    if (open && f.overlay) {
+      lastFill = FillWidth(f);
+      if (lastFill > deepestFill) {
+        deepestFill = lastFill;
+        rewinds.back().deepestFrame = f.frame;
+      }
+    }
+    if (f.modeSwitch == 500 && open) {
+      RewindSummary& r = rewinds.back();
+      open = false;
+      r.leaveFrame = f.frame;
+      r.restoredPos = f.bodyPos;
+      if (lastFill >= 0 && r.samples > 0) {
+        long index = std::lround(static_cast<double>(lastFill) * 5.0 * r.samples);
+        if (index >= 0 && index < r.samples) {
+          const Sample& s = kept[static_cast<size_t>(index)];
+          r.playIndex = static_cast<int32_t>(index);
+          r.scrubbedFrame = s.frame;
+          r.recordedPos = s.pos;
+          r.inVehicle = s.inVehicle;
+          r.distance = Distance(r.recordedPos, r.restoredPos);
+        }
+      }
+    }
+    if (f.recorded) {
+      while (kept.size() > recSize) kept.pop_back();
+      kept.push_front({f.frame, f.bodyPos, f.inVehicle});
+    }
+  }
+  return rewinds;
+}
+
+DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progressIsTerminal) {
+  // The script is read and checked before anything is written.
+  Scenario scenario = options.script ? LoadScenarioFile(*options.script) : BuiltInDemoScenario();
+
+  DemoRun run;
+  run.outDir = options.outDir;
+  std::error_code error;
+  fs::create_directories(options.outDir, error);
+  if (error || !fs::is_directory(options.outDir)) {
+    throw RunError(options.outDir + ": cannot create the output folder: " + error.message());
+  }
+  run.tracePath = (fs::path(options.outDir) / "trace.jsonl").string();
+
+  LiveWorld world(scenario.world);
+  Progress bar(progress, progressIsTerminal, scenario.frames + scenario.reenter);
+  world.OnFrameEnd([&bar](const LiveFrame& f) { bar.Update(f.frame + 1); });
+
+  RunOptions runOptions;
+  runOptions.modulePath = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
+  RunResult result = RunScenario(scenario, world, runOptions);
+  bar.Done();
+
+  run.trace = std::move(result.trace);
+  std::FILE* out = std::fopen(run.tracePath.c_str(), "wb");
+  bool written =
+      out != nullptr && std::fwrite(run.trace.data(), 1, run.trace.size(), out) == run.trace.size();
+  if (out != nullptr && std::fclose(out) != 0) written = false;
+  if (!written) throw RunError(run.tracePath + ": cannot write the trace");
+
+  const std::vector<LiveFrame>& frames = world.Frames();
+  run.frames = result.frames;
+  for (const LiveFrame& f : frames) run.recordedFrames += f.recorded ? 1 : 0;
+  run.frameStepMs = 0;
+  {
+    WorldState answers;
+    scenario.world.ApplyTo(answers);
+    run.frameStepMs = answers.frameStep;
+  }
+  run.rewinds = FindRewinds(frames, result.state.recSize);
+
+  if (options.pictures && !frames.empty()) {
+    for (const PictureMoment& moment : ChooseMoments(frames, run.rewinds)) {
+      std::string path = (fs::path(options.outDir) / moment.name).string();
+      DrawScreen(frames, static_cast<size_t>(moment.frame), world.Models(), path);
+      run.pictures.push_back(path);
+    }
+    std::string overview = (fs::path(options.outDir) / "overview.png").string();
+    DrawOverview(frames, run.rewinds, world.Models(), overview);
+    run.pictures.push_back(overview);
+  }
+  return run;
+}
+
+std::string DemoReport(const DemoRun& run) {
+  std::ostringstream s;
+  s << std::fixed;
+  s << "Frames run: " << run.frames << ", recorded: " << run.recordedFrames;
+  if (run.frameStepMs > 0) s << " (" << run.frameStepMs << " ms a frame)";
+  s << "\n";
+  if (run.rewinds.empty()) s << "No rewind happened.\n";
+  int n = 0;
+  for (const RewindSummary& r : run.rewinds) {
+    ++n;
+    s << "Rewind " << n << ": F7 at frame " << r.enterFrame << " at " << Point(r.enterPos) << ", "
+      << r.samples << " samples kept\n";
+    if (r.leaveFrame < 0) {
+      s << "  still rewinding when the run ended\n";
+      continue;
+    }
+    s << "  resumed at frame " << r.leaveFrame;
+    if (r.playIndex < 0) {
+      s << "; the scrubbed sample could not be told from the timeline\n";
+      continue;
+    }
+    double seconds = r.playIndex * run.frameStepMs / 1000.0;
+    s << ", " << r.playIndex << " samples back (" << std::setprecision(1) << seconds
+      << " s of play), " << (r.inVehicle ? "in the car" : "on foot")
+      << ", from the sample of frame " << r.scrubbedFrame << "\n";
+    s << "  recorded there " << Point(r.recordedPos) << ", restored " << Point(r.restoredPos)
+      << ": " << std::setprecision(3) << r.distance << " m apart\n";
+  }
+  s << "Trace and pictures in " << run.outDir << "/:\n";
+  s << "  " << run.tracePath << "\n";
+  for (const std::string& p : run.pictures) s << "  " << p << "\n";
+  return s.str();
+}

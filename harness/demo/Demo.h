@@ -1,0 +1,61 @@
+// `quorvat-sim demo`: the real module in the live world, driven by a
+// built-in script or a scenario file, with a report and pictures of what
+// the player sees.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "formats/Scenario.h"
+#include "world/LiveWorld.h"
+
+struct DemoOptions {
+  std::string outDir = "demo-out";
+  std::optional<std::string> script;  // a scenario file; none: the built-in script
+  std::string modulePath;
+  bool pictures = true;
+};
+
+// One rewind as the game saw it.
+struct RewindSummary {
+  int64_t enterFrame = 0;
+  int64_t leaveFrame = -1;  // -1: still rewinding when the run ended
+  bool inVehicle = false;   // the sample play resumed from was recorded in a vehicle
+  Vec3f enterPos;
+  int32_t samples = 0;         // samples kept when the rewind began
+  int32_t playIndex = -1;      // samples back from the newest at the resume; -1 unknown
+  int64_t scrubbedFrame = -1;  // the frame in which that sample was recorded
+  int64_t deepestFrame = -1;   // the rewind frame that was furthest back
+  Vec3f recordedPos;           // the player's position when that sample was recorded
+  Vec3f restoredPos;           // the player's position at the resume frame
+  double distance = -1;        // between the two; -1 unknown
+};
+
+struct DemoRun {
+  int64_t frames = 0;
+  int64_t recordedFrames = 0;
+  uint32_t frameStepMs = 0;
+  std::vector<RewindSummary> rewinds;
+  std::vector<std::string> pictures;
+  std::string tracePath;
+  std::string outDir;
+  std::string trace;  // the whole trace as written
+};
+
+// The built-in script: a walk, a drive past parked cars, a rewind in the
+// car, driving on, a walk and a rewind on foot.
+Scenario BuiltInDemoScenario();
+
+// Finds the rewinds in the frames the live world saw. `recSize` is the
+// module's history length, so that the mirror of its histories is trimmed
+// as they are.
+std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize);
+
+// Runs the demo; progress goes to `progress` (a bar when `progressIsTerminal`).
+// Throws RunError or ScenarioError.
+DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progressIsTerminal);
+
+std::string DemoReport(const DemoRun& run);

@@ -1,0 +1,184 @@
+// The Windows loader: the platform's own LoadLibrary runs the module's static
+// initialisation and its entry point for process attach. The module then
+// calls the platform's functions directly, so the harness rewrites the
+// module's import address table: keyboard, cursor and the file-status call
+// are answered by the operating-system side, and the two settings-file calls
+// are traced and then passed on to the platform, which resolves the path and
+// reads the file in the current directory.
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "run/ImportPatch_win32.h"
+#include "run/ModuleLoader.h"
+#include "run/RunError.h"
+
+namespace {
+
+WinApiHandler* os = nullptr;
+
+using GetFullPathNameWFn = DWORD(WINAPI*)(LPCWSTR, DWORD, LPWSTR, LPWSTR*);
+using GetPrivateProfileIntWFn = UINT(WINAPI*)(LPCWSTR, LPCWSTR, INT, LPCWSTR);
+GetFullPathNameWFn platformGetFullPathNameW = nullptr;
+GetPrivateProfileIntWFn platformGetPrivateProfileIntW = nullptr;
+
+DWORD WINAPI TracedGetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer,
+                                    LPWSTR* filePart) {
+  if (os != nullptr)
+    os->OnGetFullPathNameW(reinterpret_cast<const char16_t*>(fileName), bufferLength);
+  return platformGetFullPathNameW(fileName, bufferLength, buffer, filePart);
+}
+
+UINT WINAPI TracedGetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue,
+                                        LPCWSTR fileName) {
+  if (os != nullptr) {
+    os->OnGetPrivateProfileIntW(reinterpret_cast<const char16_t*>(section),
+                                reinterpret_cast<const char16_t*>(key), defaultValue);
+  }
+  return platformGetPrivateProfileIntW(section, key, defaultValue, fileName);
+}
+
+SHORT WINAPI AnswerGetAsyncKeyState(int virtualKey) {
+  return os != nullptr ? os->OnGetAsyncKeyState(virtualKey) : 0;
+}
+
+SHORT WINAPI AnswerGetKeyState(int virtualKey) {
+  return os != nullptr ? os->OnGetKeyState(virtualKey) : 0;
+}
+
+BOOL WINAPI AnswerGetCursorPos(POINT* point) {
+  return os != nullptr ? os->OnGetCursorPos(point) : FALSE;
+}
+
+// The file status the module takes of its own built file: the scenario's
+// time, or a missing file; filled as the Linux stand-in fills it.
+int __cdecl AnswerStat64(const char* path, struct _stat64* status) {
+  int64_t seconds = 0;
+  if (path == nullptr || status == nullptr) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (os == nullptr || !os->OnFileModificationTime(path, &seconds)) {
+    errno = ENOENT;
+    return -1;
+  }
+  std::memset(status, 0, sizeof *status);
+  status->st_mode = _S_IFREG | 0644;
+  status->st_nlink = 1;
+  status->st_atime = seconds;
+  status->st_mtime = seconds;
+  status->st_ctime = seconds;
+  return 0;
+}
+
+// Through void(*)(), the one function type any other converts to cleanly.
+template <typename Fn>
+void* Address(Fn function) {
+  return reinterpret_cast<void*>(reinterpret_cast<void (*)()>(function));
+}
+
+template <typename Fn>
+Fn As(void* address) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(address));
+}
+
+std::string LastError() {
+  return "error " + std::to_string(GetLastError());
+}
+
+class WindowsModule : public LoadedModule {
+ public:
+  WindowsModule(std::wstring path, std::string name, HMODULE handle)
+      : path_(std::move(path)), name_(std::move(name)), handle_(handle) {}
+  ~WindowsModule() override {
+    // FreeLibrary runs the entry point for process detach.
+    if (handle_ != nullptr) FreeLibrary(handle_);
+    os = nullptr;
+  }
+
+  void PatchImports() {
+    Patch("USER32.dll", "GetAsyncKeyState", Address(AnswerGetAsyncKeyState));
+    Patch("USER32.dll", "GetKeyState", Address(AnswerGetKeyState));
+    Patch("USER32.dll", "GetCursorPos", Address(AnswerGetCursorPos));
+    Patch("msvcrt.dll", "_stat64", Address(AnswerStat64));
+    platformGetFullPathNameW = As<GetFullPathNameWFn>(
+        Patch("KERNEL32.dll", "GetFullPathNameW", Address(TracedGetFullPathNameW)));
+    platformGetPrivateProfileIntW = As<GetPrivateProfileIntWFn>(
+        Patch("KERNEL32.dll", "GetPrivateProfileIntW", Address(TracedGetPrivateProfileIntW)));
+  }
+
+  void ReadSnapshot(QuorvatSnapshot* out) override {
+    auto reader =
+        As<QuorvatReadSnapshotFn>(Address(GetProcAddress(handle_, QUORVAT_SNAPSHOT_SYMBOL)));
+    if (reader == nullptr) {
+      throw RunError(name_ + ": the module exports no " QUORVAT_SNAPSHOT_SYMBOL);
+    }
+    reader(out);
+  }
+
+  void Unload() override {
+    if (handle_ == nullptr) return;
+    HMODULE handle = handle_;
+    handle_ = nullptr;
+    if (!FreeLibrary(handle)) throw RunError(name_ + ": cannot unload: " + LastError());
+    os = nullptr;
+    if (GetModuleHandleW(path_.c_str()) != nullptr) {
+      throw RunError(name_ +
+                     ": the module stayed loaded after unloading; a second run would "
+                     "start from its old static state");
+    }
+  }
+
+ private:
+  void* Patch(const char* dll, const char* function, void* replacement) {
+    void* previous = PatchImport(handle_, dll, function, replacement);
+    if (previous == nullptr) {
+      throw RunError(name_ + ": the module imports no " + function + " from " + dll +
+                     "; the harness can't stand in for it");
+    }
+    return previous;
+  }
+
+  std::wstring path_;
+  std::string name_;
+  HMODULE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<LoadedModule> LoadModule(const std::string& path, WinApiHandler& handler) {
+  std::filesystem::path absolute = std::filesystem::absolute(path);
+  std::wstring wide = absolute.wstring();
+  std::string name = absolute.string();
+  if (GetModuleHandleW(wide.c_str()) != nullptr) {
+    throw RunError(name + ": the module is already loaded; its static state would not be fresh");
+  }
+  os = &handler;
+  HMODULE handle = LoadLibraryW(wide.c_str());
+  if (handle == nullptr) {
+    os = nullptr;
+    throw RunError("cannot load the module " + name + ": " + LastError());
+  }
+  auto module = std::make_unique<WindowsModule>(wide, name, handle);
+  module->PatchImports();
+  return module;
+}
+
+std::string DefaultModulePath() {
+  wchar_t self[MAX_PATH * 4] = {};
+  DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+  if (length > 0 && length < MAX_PATH * 4) {
+    std::error_code error;
+    auto beside = std::filesystem::path(self).parent_path() / "Quorvat.dll";
+    if (std::filesystem::exists(beside, error)) return beside.string();
+  }
+#if defined(QUORVAT_BUILT_MODULE)
+  return QUORVAT_BUILT_MODULE;
+#else
+  return "Quorvat.dll";
+#endif
+}

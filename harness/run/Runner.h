@@ -1,0 +1,40 @@
+// One run of a scenario: prepare the working directory, load the module
+// into the stand-in host, drive its script thread frame by frame, write the
+// trace and unload the module again.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "formats/Scenario.h"
+#include "host/Snapshot.h"
+#include "world/World.h"
+
+struct RunOptions {
+  std::string modulePath;
+  // The process's current directory during the run; created when missing.
+  // None: a fresh temporary directory, removed afterwards.
+  std::optional<std::string> workdir;
+  // Where the trace goes; null: kept in memory only (RunResult::trace).
+  std::FILE* trace = nullptr;
+  // Called at the end of every frame (each Wait) with the module's state;
+  // a non-empty answer stops the run there as a fault, with that message.
+  // For long checked runs such as the soak; none: no check.
+  std::function<std::string(int64_t frame, const QuorvatSnapshot& state)> frameCheck;
+};
+
+struct RunResult {
+  int64_t frames = 0;  // frames run: the Waits that returned
+  QuorvatSnapshot state{};
+  std::string trace;  // the whole trace, when RunOptions::trace was null
+};
+
+// Runs `scenario` against `world`. Throws RunError (a ModuleFault when the
+// module broke the rules).
+RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& options);
+
+// The same in the scripted world of the scenario.
+RunResult RunScriptedScenario(const Scenario& scenario, const RunOptions& options);

@@ -1,0 +1,108 @@
+// A small game behind the stand-in host: the character and the vehicles move
+// with the game's clock, and the natives that act on the game take effect.
+// Scenario fields are the player's inputs here (see the README's "The live
+// world"). Everything is deterministic: the same scenario gives the same run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "world/World.h"
+
+struct LiveVehicle {
+  Vec3f pos;
+  Vec3f vel;
+  float rot[4] = {0, 0, 0, 1};  // x, y, z, w
+  uint32_t condition = 1000;
+  int32_t model = 0;
+  // A vehicle given a velocity in the scenario drives at it, as traffic
+  // does, until the player takes it over.
+  Vec3f cruise;
+};
+
+struct ScreenRect {
+  float cx, cy, w, h;
+  int32_t r, g, b, a;
+};
+
+struct ScreenText {
+  float x, y;
+  std::string text;
+};
+
+// Everything one frame ended with: the world after the module's work of
+// that frame, and what the module drew.
+struct LiveFrame {
+  int64_t frame = 0;
+  float gameSpeed = 1;
+  Vec3f charPos;
+  float heading = 0;
+  bool inVehicle = false;
+  int32_t vehicle = 0;
+  std::map<int32_t, LiveVehicle> vehicles;
+  std::vector<ScreenRect> rects;
+  std::vector<ScreenText> texts;
+  // The module's own signs, as the game sees them.
+  bool overlay = false;    // CueOverlayFrame: a rewind frame
+  int32_t modeSwitch = 0;  // CueModeSwitch's value, 0 when none
+  bool recorded = false;   // the module sampled the player this frame
+  Vec3f bodyPos;           // the player's vehicle when seated, else the character
+};
+
+class LiveWorld : public World {
+ public:
+  explicit LiveWorld(const WorldPatch& atLoad);
+
+  void Apply(const TimelineEntry& entry) override;
+  void Answer(NativeCall& call) override;
+  void BeginFrame(int64_t frame) override;
+
+  // Every frame that has ended, in order.
+  const std::vector<LiveFrame>& Frames() const { return frames_; }
+  // Called with each frame as it ends.
+  void OnFrameEnd(std::function<void(const LiveFrame&)> observer) {
+    observer_ = std::move(observer);
+  }
+
+  float GameSpeed() const { return gameSpeed_; }
+  Vec3f CharacterPosition() const;
+  Vec3f BodyPosition() const;
+  const std::map<int32_t, LiveVehicle>& Vehicles() const { return vehicles_; }
+  bool InVehicle() const { return inVehicle_; }
+  const std::map<int32_t, ScriptedModel>& Models() const { return answers_.models; }
+  // Advances the clock by one frame of game time (the frame step times the
+  // game speed); BeginFrame does this for every frame after the first.
+  void Step();
+
+ private:
+  LiveVehicle* FindVehicle(int32_t handle);
+  void Seat(int32_t handle);
+  void Unseat(float x, float y, float z);
+  void PlaceCharacterFeet(float x, float y, float z);
+  void EndFrame();
+
+  // Answers and settings a scenario may give.
+  WorldState answers_;
+  float gameSpeed_ = 1;
+
+  // The character.
+  Vec3f charPos_;
+  Vec3f charVel_;
+  float heading_ = 0;
+  bool inVehicle_ = false;
+  int32_t vehicle_ = 0;
+  bool pinned_ = false;
+  Vec3f intent_;  // the player's walking or driving velocity
+  uint32_t pendingPlayerValue_ = 0;
+
+  std::map<int32_t, LiveVehicle> vehicles_;
+
+  // This frame.
+  LiveFrame current_;
+  bool gateOpen_ = false;
+  std::vector<LiveFrame> frames_;
+  std::function<void(const LiveFrame&)> observer_;
+};
