@@ -148,32 +148,36 @@ bool FailChosenAllocation(std::size_t) {
 
 TEST_F(Recording, AFrameThatRunsOutOfMemoryIsNotRecordedAtAll) {
   // The histories grow in blocks, all in the same frame since they hold the
-  // same count: fail each of that frame's allocations in turn.
-  for (int chosen = 1; chosen <= kHistoryCount; ++chosen) {
-    SCOPED_TRACE(chosen);
-    ResetModule();
-    rewindState.recSize = 1000;
-    rewindState.timeScaleRamp = 0.0f;
-    HistoryMemory::failHook = FailChosenAllocation;
-    bool failed = false;
-    for (int attempt = 0; attempt < 1000 && !failed; ++attempt) {
-      const auto before = StoreContents();
-      const float rampBefore = rewindState.timeScaleRamp;
-      allocationsThisFrame = 0;
-      failAt = chosen;
-      Record(1);
-      if (allocationsThisFrame >= chosen) {
-        failed = true;
-        EXPECT_EQ(StoreContents(), before);
-        EXPECT_GT(rewindState.timeScaleRamp, rampBefore);  // the rest of the frame ran
+  // same count: fail each of that frame's allocations in turn, in an empty
+  // store and in one that already holds samples (which the undo must keep).
+  for (int held : {0, 300}) {
+    for (int chosen = 1; chosen <= kHistoryCount; ++chosen) {
+      SCOPED_TRACE(::testing::Message() << "allocation " << chosen << ", " << held << " held");
+      ResetModule();
+      rewindState.recSize = 1000;
+      Record(held);
+      ExpectAllCounts(held);
+      HistoryMemory::failHook = FailChosenAllocation;
+      bool failed = false;
+      for (int attempt = 0; attempt < 1000 && !failed; ++attempt) {
+        const auto before = StoreContents();
+        rewindState.timeScaleRamp = 0.0f;  // ramping: the frame's end raises it
+        allocationsThisFrame = 0;
+        failAt = chosen;
+        Record(1);
+        if (allocationsThisFrame >= chosen) {
+          failed = true;
+          EXPECT_EQ(StoreContents(), before);
+          EXPECT_GT(rewindState.timeScaleRamp, 0.0f);  // the rest of the frame ran
+        }
       }
+      ASSERT_TRUE(failed) << "no frame allocated";
+      failAt = 0;
+      const uint32_t count = historySet.posX.SampleCount();
+      Record(1);
+      ExpectAllCounts(count + 1);
+      EXPECT_EQ(historySet.posX[0], static_cast<float>(frame - 1));
     }
-    ASSERT_TRUE(failed) << "no frame allocated";
-    failAt = 0;
-    const uint32_t count = historySet.posX.SampleCount();
-    Record(1);
-    ExpectAllCounts(count + 1);
-    EXPECT_EQ(historySet.posX[0], static_cast<float>(frame - 1));
   }
   HistoryMemory::failHook = nullptr;
 }

@@ -72,6 +72,15 @@ TEST(Overlay, OneCursorMoveCuesActivityInThirtyFrames) {
   EXPECT_EQ(trace.state["cursorIdleFrames"], 30);
 }
 
+TEST(Overlay, ACursorMovedAlongOneAxisCountsAsMoved) {
+  json scenario = Rewind(2, 60);
+  scenario["timeline"].push_back(At(3, {{"cursor", {0, 360}}}));     // down only
+  scenario["timeline"].push_back(At(40, {{"cursor", {640, 360}}}));  // across only
+  const Trace trace = RunScenario(scenario);
+  EXPECT_EQ(trace.Count(3, "CueRewindActivity"), 2);
+  EXPECT_EQ(trace.Count(40, "CueRewindActivity"), 2);
+}
+
 TEST(Overlay, ACursorThatCannotBeReadCountsAsStill) {
   json scenario = Rewind(2, 10);
   scenario["timeline"].push_back(At(3, {{"cursor", nullptr}}));
