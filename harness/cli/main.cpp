@@ -114,6 +114,8 @@ int main(int argc, char** argv) {
   // a path (as under Wine), never a Windows-style option.
   app.allow_windows_style_options(false);
   app.require_subcommand(1);
+  app.set_version_flag("--version", "quorvat-sim " QUORVAT_VERSION,
+                       "Print the version of Quorvat this program belongs to and exit.");
   app.footer(
       "Exit status: 0 the command ran; 2 the scenario is unreadable or invalid (one line on "
       "standard error naming the file, the JSON path and what was expected; no trace is "
@@ -125,9 +127,8 @@ int main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
+  } catch (const CLI::Success& e) {
+    // Help or the version: printed, and the command ran.
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
