@@ -1,0 +1,50 @@
+#!/usr/bin/env python3
+# The settings file as it ships, put beside the module by a scenario, gives
+# the module's defaults in the trace's end state; and it sets every key
+# itself, so that a player's change to a value takes effect (a misspelt key
+# would also read as its default).
+#   check-shipped-settings.py QUORVAT_SIM SETTINGS_PROBE QUORVAT_INI SCENARIO WORK
+import json
+import pathlib
+import shutil
+import subprocess
+import sys
+
+DEFAULTS = {"enableKey": 118, "recSize": 2000, "pushMode": 1}
+
+
+def main():
+    sim, probe, ini, scenario, work = sys.argv[1:6]
+    ini, scenario, work = pathlib.Path(ini), pathlib.Path(scenario), pathlib.Path(work)
+    shutil.rmtree(work, ignore_errors=True)
+    work.mkdir(parents=True)
+
+    # The scenario carries the file's bytes, so that the cross-build check
+    # runs it under Windows' own reader too.
+    shipped = ini.read_bytes().decode("ascii")
+    if json.loads(scenario.read_text())["settings"] != shipped:
+        fresh = work / scenario.name
+        fresh.write_text(json.dumps({"frames": 1, "settings": shipped}) + "\n")
+        sys.exit(f"{scenario} no longer holds the shipped {ini}: replace it with {fresh}")
+
+    trace = work / "trace.jsonl"
+    run = subprocess.run([sim, "run", str(scenario), "--trace", str(trace)],
+                         capture_output=True, text=True)
+    lines = trace.read_text().splitlines() if trace.exists() else []
+    if run.returncode != 0 or not lines or not json.loads(lines[-1]).get("end"):
+        sys.exit(f"quorvat-sim run {scenario} failed (exit {run.returncode}): {run.stderr}")
+    state = json.loads(lines[-1])["state"]
+    got = {field: state[field] for field in DEFAULTS}
+    if got != DEFAULTS:
+        sys.exit(f"the shipped settings give {got}, expected {DEFAULTS}")
+
+    # Asked with a default that no file sets, each key still answers the
+    # value the file gives it.
+    answers = subprocess.run([probe, str(ini.parent)], capture_output=True, text=True)
+    values = [line.rsplit(": ", 1)[-1] for line in answers.stdout.splitlines()]
+    if answers.returncode != 0 or values != ["118", "2000", "1"] * 2:
+        sys.exit(f"the shipped settings read as\n{answers.stdout}{answers.stderr}")
+    print(f"{ini}: {got}")
+
+
+main()
