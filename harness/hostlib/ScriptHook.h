@@ -51,6 +51,19 @@ class SCRIPTHOOK_API ScriptThread {
   virtual void RunScript();
   virtual void OnStart();
   virtual void OnKill();
+#if defined(__MINGW32__)
+  // A host library built with Microsoft's compiler has one destructor entry
+  // here, where g++ would put its two: the scalar deleting destructor, called
+  // with this in ECX and one flags argument that it pops (bit 0: free the
+  // storage as well), returning this. Taking the slot with that shape keeps
+  // such a host's stack whole when it destroys a thread; g++'s own two
+  // destructors follow, out of the host's sight.
+  virtual ScriptThread* DeletingDestructor(unsigned int flags) {
+    this->~ScriptThread();
+    if ((flags & 1) != 0) ::operator delete(this);
+    return this;
+  }
+#endif
   virtual ~ScriptThread();
 
   void SetName(char* name);
