@@ -33,7 +33,7 @@ class IdleHost : public HostHandler {
   void OnSetName(ScriptThread*, const char*) override {}
   void OnRegisterThread(ScriptThread*) override {}
   bool OnIsThreadAlive(ScriptThread*) override { return false; }
-  void OnWait(ScriptThread*, unsigned int) override {}
+  bool OnWait(ScriptThread*, unsigned int) override { return true; }
   void OnNative(NativeContext* context, uint32_t) override {
     if (context != nullptr && context->resultPtr != nullptr) {
       std::memset(context->resultPtr, 0, sizeof(uint32_t));
@@ -245,15 +245,9 @@ void HostRunScript(ScriptThread* thread) {
 #endif
 
   SwitchToScript(&run);
-  while (!run.finished) {
-    try {
-      handler->OnWait(thread, run.waitMilliseconds);
-    } catch (...) {
-      // The game gave up between frames: the script body stays suspended
-      // in Wait and its fiber is dropped with it.
-      run.failure = std::current_exception();
-      break;
-    }
+  // When the game gives up between frames, the script body stays suspended in
+  // Wait and its fiber is dropped with it.
+  while (!run.finished && handler->OnWait(thread, run.waitMilliseconds)) {
     SwitchToScript(&run);
   }
 

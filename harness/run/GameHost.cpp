@@ -75,7 +75,7 @@ bool GameHost::OnIsThreadAlive(ScriptThread*) {
   return alive;
 }
 
-void GameHost::OnWait(ScriptThread*, unsigned int milliseconds) {
+bool GameHost::OnWait(ScriptThread*, unsigned int milliseconds) {
   trace_.BeginLine();
   trace_.Raw(",\"host\":\"Wait\",\"args\":[");
   trace_.Unsigned(milliseconds);
@@ -86,13 +86,18 @@ void GameHost::OnWait(ScriptThread*, unsigned int milliseconds) {
              " after IsThreadAlive had answered false");
   }
   if (fault_.empty() && frameCheck_) {
-    std::string broken = frameCheck_();
-    if (!broken.empty()) SetFault(std::move(broken));
+    try {
+      std::string broken = frameCheck_();
+      if (!broken.empty()) SetFault(std::move(broken));
+    } catch (const std::exception& error) {
+      SetFault(error.what());
+    }
   }
-  if (!fault_.empty()) throw ModuleFault(fault_);
+  if (!fault_.empty()) return false;
   ++entryWaits_;
   trace_.SetFrame(trace_.Frame() + 1);
   StartFrame();
+  return true;
 }
 
 void GameHost::OnNative(NativeContext* context, uint32_t hash) {

@@ -36,7 +36,7 @@ class GameHost : public HostHandler {
   void OnSetName(ScriptThread* thread, const char* name) override;
   void OnRegisterThread(ScriptThread* thread) override;
   bool OnIsThreadAlive(ScriptThread* thread) override;
-  void OnWait(ScriptThread* thread, unsigned int milliseconds) override;
+  bool OnWait(ScriptThread* thread, unsigned int milliseconds) override;
   void OnNative(NativeContext* context, uint32_t hash) override;
 
  private:

@@ -25,9 +25,10 @@ class TurnTaker : public HostHandler {
   void OnSetName(ScriptThread*, const char* name) override { log += std::string("name:") + name; }
   void OnRegisterThread(ScriptThread*) override { log += "reg;"; }
   bool OnIsThreadAlive(ScriptThread*) override { return frames > 0; }
-  void OnWait(ScriptThread*, unsigned int ms) override {
+  bool OnWait(ScriptThread*, unsigned int ms) override {
     log += "game" + std::to_string(ms) + ";";
     --frames;
+    return true;
   }
   void OnNative(NativeContext* context, uint32_t hash) override { context->argSlots[0] = hash + 1; }
 };

@@ -75,7 +75,10 @@ class FakeGame : public HostHandler, public WinApiHandler {
   void OnSetName(ScriptThread*, const char*) override {}
   void OnRegisterThread(ScriptThread*) override {}
   bool OnIsThreadAlive(ScriptThread*) override { return aliveAnswers-- > 0; }
-  void OnWait(ScriptThread*, unsigned int) override { ++waits; }
+  bool OnWait(ScriptThread*, unsigned int) override {
+    ++waits;
+    return true;
+  }
   void OnNative(NativeContext* context, uint32_t hash) override {
     RecordedCall call{hash, context->argCount, {}, false};
     std::memcpy(call.slots.data(), context->argSlots, sizeof context->argSlots);

@@ -86,7 +86,7 @@ class GameDouble : public HostHandler, public WinApiHandler {
   void OnSetName(ScriptThread*, const char*) override {}
   void OnRegisterThread(ScriptThread*) override {}
   bool OnIsThreadAlive(ScriptThread*) override { return false; }
-  void OnWait(ScriptThread*, unsigned int) override {}
+  bool OnWait(ScriptThread*, unsigned int) override { return true; }
 
   void OnNative(NativeContext* c, uint32_t hash) override {
     ++nativeCalls;

@@ -48,7 +48,10 @@ class RecordingHost : public HostHandler {
     registered = thread;
   }
   bool OnIsThreadAlive(ScriptThread*) override { return framesLeft > 0; }
-  void OnWait(ScriptThread*, unsigned int) override { --framesLeft; }
+  bool OnWait(ScriptThread*, unsigned int) override {
+    --framesLeft;
+    return true;
+  }
   void OnNative(NativeContext* context, uint32_t hash) override {
     ++natives;
     // The module fills the record the host reads: result and arguments both
