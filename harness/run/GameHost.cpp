@@ -40,6 +40,14 @@ void GameHost::StartFrame() {
     os_.ApplyInput(entry);
     world_.Apply(entry);
   }
+  if (!liveInput_ || stopped_) return;
+  std::vector<TimelineEntry> now;
+  stopped_ = !liveInput_(now);
+  if (stopped_) return;
+  for (const TimelineEntry& entry : now) {
+    os_.ApplyInput(entry);
+    world_.Apply(entry);
+  }
 }
 
 void GameHost::SetFault(std::string message) {
@@ -67,7 +75,7 @@ void GameHost::OnRegisterThread(ScriptThread*) {
 }
 
 bool GameHost::OnIsThreadAlive(ScriptThread*) {
-  bool alive = fault_.empty() && entryWaits_ < entryFrames_;
+  bool alive = fault_.empty() && !stopped_ && entryWaits_ < entryFrames_;
   trace_.BeginLine();
   trace_.Raw(",\"host\":\"IsThreadAlive\",\"args\":[],\"result\":");
   trace_.Bool(alive);
@@ -81,7 +89,7 @@ bool GameHost::OnWait(ScriptThread*, unsigned int milliseconds) {
   trace_.Unsigned(milliseconds);
   trace_.Raw("]");
   trace_.EndLine();
-  if (entryWaits_ >= entryFrames_) {
+  if (stopped_ || entryWaits_ >= entryFrames_) {
     SetFault("the script body waited for frame " + std::to_string(trace_.Frame() + 1) +
              " after IsThreadAlive had answered false");
   }

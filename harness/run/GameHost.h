@@ -28,6 +28,13 @@ class GameHost : public HostHandler {
   int64_t Frame() const { return trace_.Frame(); }
   // Asked at every Wait; a non-empty answer is the run's fault.
   void SetFrameCheck(std::function<std::string()> check) { frameCheck_ = std::move(check); }
+  // Asked at the start of every frame, after the timeline's entries of that
+  // frame, for more entries to apply now; false stops the run there, before
+  // the module's work of that frame.
+  using LiveInput = std::function<bool(std::vector<TimelineEntry>& now)>;
+  void SetLiveInput(LiveInput input) { liveInput_ = std::move(input); }
+  // The live input stopped the run: no further frame and no second entry.
+  bool Stopped() const { return stopped_; }
 
   // The first fault of the module, if any: the run stops at the next Wait
   // and reports it.
@@ -53,4 +60,6 @@ class GameHost : public HostHandler {
   int64_t entryWaits_ = 0;
   std::string fault_;
   std::function<std::string()> frameCheck_;
+  LiveInput liveInput_;
+  bool stopped_ = false;
 };

@@ -116,6 +116,13 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
       return options.frameCheck(trace.Frame(), state);
     });
   }
+  if (options.liveInput) {
+    host.SetLiveInput([&options, &module, &trace](std::vector<TimelineEntry>& now) {
+      QuorvatSnapshot state{};
+      module->ReadSnapshot(&state);
+      return options.liveInput(trace.Frame(), state, now);
+    });
+  }
   ScriptThread* thread = HostRegisteredThread();
   if (thread == nullptr) throw RunError(modulePath + ": the module registered no script thread");
 
@@ -124,7 +131,7 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
   const int64_t entries[] = {scenario.frames, scenario.reenter};
   for (int i = 0; i < 2; ++i) {
     // A second entry only when the scenario asks for one.
-    if (i == 1 && entries[1] == 0) break;
+    if (i == 1 && (entries[1] == 0 || host.Stopped())) break;
     host.BeginEntry(entries[i]);
     HostRunScript(thread);
     if (!host.Fault().empty()) throw ModuleFault(host.Fault());

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "formats/Scenario.h"
 #include "host/Snapshot.h"
@@ -24,6 +25,15 @@ struct RunOptions {
   // a non-empty answer stops the run there as a fault, with that message.
   // For long checked runs such as the soak; none: no check.
   std::function<std::string(int64_t frame, const QuorvatSnapshot& state)> frameCheck;
+  // Input that arrives while the run goes on, from a person at the keyboard:
+  // asked at the start of every frame, after the scenario's entries of that
+  // frame, with the module's state as the last frame left it, for entries
+  // to apply now (their `frame` is not looked at). False ends the run
+  // there, before the module's work of that frame: the run then lasts
+  // `frame` frames, as a scenario of that many would. None: the scenario
+  // alone drives the run.
+  std::function<bool(int64_t frame, const QuorvatSnapshot& state, std::vector<TimelineEntry>& now)>
+      liveInput;
 };
 
 struct RunResult {
