@@ -301,13 +301,11 @@ class Reader {
   }
 
   int Key(const Json& value, const std::string& path) const {
-    static const std::pair<const char*, int> kNames[] = {{"F7", 118}, {"SPACE", 32}, {"Z", 90},
-                                                         {"X", 88},   {"LEFT", 37},  {"RIGHT", 39}};
     const std::string expected =
         "a key: a virtual-key code 1 ... 254 or one of \"F7\", \"SPACE\", \"Z\", \"X\", "
         "\"LEFT\", \"RIGHT\"";
     if (value.is_string()) {
-      for (const auto& [name, code] : kNames) {
+      for (const auto& [name, code] : kKeyNames) {
         if (value.get_ref<const std::string&>() == name) return code;
       }
       Expected(path, expected, value);

@@ -96,5 +96,13 @@ class ScenarioError : public std::runtime_error {
 Scenario ParseScenario(std::string_view text, const std::string& fileName);
 Scenario LoadScenarioFile(const std::string& path);
 
+// The keys a scenario may name instead of giving their virtual-key codes.
+struct KeyName {
+  const char* name;
+  int code;
+};
+constexpr KeyName kKeyNames[] = {{"F7", 118}, {"SPACE", 32}, {"Z", 90},
+                                 {"X", 88},   {"LEFT", 37},  {"RIGHT", 39}};
+
 // The largest number of frames a run may last, both entries together.
 constexpr int64_t kMaxFrames = 2147483647;

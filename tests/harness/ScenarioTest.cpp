@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "formats/Scenario.h"
+#include "formats/ScenarioWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -167,6 +168,57 @@ TEST(MalformedScenarios, MissingFileAndDirectoryAreUnreadable) {
   EXPECT_EQ(missing.error.rfind("/nonexistent/quorvat.json: ", 0), 0u) << missing.error;
   Outcome directory = RunSim(MALFORMED_DIR);
   EXPECT_EQ(directory.status, 2) << directory.error;
+}
+
+}  // namespace
+
+namespace {
+
+// Every field the format has, in the writer's layout: what a recorded
+// session looks like, and what reads back to the same values.
+constexpr const char* kWrittenScenario = R"({
+  "frames": 10,
+  "reenter": 2,
+  "settings": "[Keys]\nEnableKey=69 ; \"E\"\n",
+  "moduleMtime": -5,
+  "world": {
+    "localPlayer": 3,
+    "playerIndex": -4,
+    "character": 5,
+    "playerValue": 4294967295,
+    "frameStep": 16,
+    "scrubStep": 200,
+    "charValue": 7,
+    "inVehicle": true,
+    "vehicle": 11,
+    "charPos": [0.7,"nan","-inf"],
+    "heading": -0.0,
+    "charVel": [1e-45,3.4028235e+38,-2.5],
+    "charCondition": 0,
+    "footValue": -1,
+    "bodyMode": false,
+    "boxBlocked": true,
+    "nearVehicle": 12,
+    "vehicles": {"-7":{"pos":[1.0,2.0,3.0],"rot":[0.0,0.0,-0.70710677,0.70710677],"vel":[0.0,0.0,0.0],"condition":3,"model":-2},"12":null},
+    "models": {"7":{"a":[-1.0,-2.3,-0.7],"b":[1.0,2.3,0.7]}}
+  },
+  "timeline": [
+    {"frame":0,"hold":["Z",69],"cursor":[-1,2147483647]},
+    {"frame":0,"release":["Z"],"press":["F7","SPACE","X","LEFT","RIGHT"],"cursor":null},
+    {"frame":9,"world":{"charVel":[0.0,1.8,0.0],"vehicles":{"-7":null}}}
+  ]
+}
+)";
+
+TEST(ScenarioWriter, WritesWhatItReadsFieldForField) {
+  Scenario read = ParseScenario(kWrittenScenario, "s.json");
+  EXPECT_EQ(ScenarioText(read), kWrittenScenario);
+}
+
+TEST(ScenarioWriter, RefusesSettingsThatAreNotUtf8) {
+  Scenario scenario;
+  scenario.settings = std::string("\xFF\xFE[\0K", 5);  // UTF-16 with its mark
+  EXPECT_THROW(ScenarioText(scenario), std::runtime_error);
 }
 
 }  // namespace
