@@ -120,56 +120,50 @@ Scenario BuiltInDemoScenario() {
   return ParseScenario(kBuiltInScript, "(built-in demo script)");
 }
 
-std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize) {
-  struct Sample {
-    int64_t frame;
-    Vec3f pos;
-    bool inVehicle;
-  };
-  std::deque<Sample> kept;  // newest first, as the module keeps them
-  std::vector<RewindSummary> rewinds;
-  bool open = false;
-  float lastFill = -1, deepestFill = -1;
-  for (const LiveFrame& f : frames) {
-    if (f.modeSwitch == 250 && !open) {
-      RewindSummary r;
-      r.enterFrame = f.frame;
-      r.enterPos = f.bodyPos;
-      r.samples = static_cast<int32_t>(kept.size());
-      rewinds.push_back(r);
-      open = true;
-      lastFill = deepestFill = -1;
-    }
-    if (open && f.overlay) {
-      lastFill = FillWidth(f);
-      if (lastFill > deepestFill) {
-        deepestFill = lastFill;
-        rewinds.back().deepestFrame = f.frame;
-      }
-    }
-    if (f.modeSwitch == 500 && open) {
-      RewindSummary& r = rewinds.back();
-      open = false;
-      r.leaveFrame = f.frame;
-      r.restoredPos = f.bodyPos;
-      if (lastFill >= 0 && r.samples > 0) {
-        long index = std::lround(static_cast<double>(lastFill) * 5.0 * r.samples);
-        if (index >= 0 && index < r.samples) {
-          const Sample& s = kept[static_cast<size_t>(index)];
-          r.playIndex = static_cast<int32_t>(index);
-          r.scrubbedFrame = s.frame;
-          r.recordedPos = s.pos;
-          r.inVehicle = s.inVehicle;
-          r.distance = Distance(r.recordedPos, r.restoredPos);
-        }
-      }
-    }
-    if (f.recorded) {
-      while (kept.size() > recSize) kept.pop_back();
-      kept.push_front({f.frame, f.bodyPos, f.inVehicle});
+void RewindFinder::Add(const LiveFrame& f) {
+  if (f.modeSwitch == 250 && !open_) {
+    RewindSummary r;
+    r.enterFrame = f.frame;
+    r.enterPos = f.bodyPos;
+    r.samples = static_cast<int32_t>(kept_.size());
+    rewinds_.push_back(r);
+    open_ = true;
+    lastFill_ = deepestFill_ = -1;
+  }
+  if (open_ && f.overlay) {
+    lastFill_ = FillWidth(f);
+    if (lastFill_ > deepestFill_) {
+      deepestFill_ = lastFill_;
+      rewinds_.back().deepestFrame = f.frame;
     }
   }
-  return rewinds;
+  if (f.modeSwitch == 500 && open_) {
+    RewindSummary& r = rewinds_.back();
+    open_ = false;
+    r.leaveFrame = f.frame;
+    r.restoredPos = f.bodyPos;
+    if (lastFill_ >= 0 && r.samples > 0) {
+      long index = std::lround(static_cast<double>(lastFill_) * 5.0 * r.samples);
+      if (index >= 0 && index < r.samples) {
+        const Sample& s = kept_[static_cast<size_t>(index)];
+        r.playIndex = static_cast<int32_t>(index);
+        r.scrubbedFrame = s.frame;
+        r.recordedPos = s.pos;
+        r.inVehicle = s.inVehicle;
+        r.distance = Distance(r.recordedPos, r.restoredPos);
+      }
+    }
+  }
+  if (f.recorded) {
+    while (kept_.size() > recSize_) kept_.pop_back();
+    kept_.push_front({f.frame, f.bodyPos, f.inVehicle});
+  }
+}
+
+std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize) {
+  RewindFinder finder(recSize);
+  for (const LiveFrame& f : frames) finder.Add(f);
+  return finder.Rewinds();
 }
 
 DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progressIsTerminal) {
@@ -211,6 +205,10 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
     run.frameStepMs = answers.frameStep;
   }
   run.rewinds = FindRewinds(frames, result.state.recSize);
+  if (!frames.empty()) {
+    run.endPos = frames.back().bodyPos;
+    run.endVehicle = frames.back().inVehicle ? frames.back().vehicle : 0;
+  }
 
   if (options.pictures && !frames.empty()) {
     for (const PictureMoment& moment : ChooseMoments(frames, run.rewinds)) {
@@ -227,13 +225,22 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
 
 std::string DemoReport(const DemoRun& run) {
   std::ostringstream s;
-  s << std::fixed;
   s << "Frames run: " << run.frames << ", recorded: " << run.recordedFrames;
   if (run.frameStepMs > 0) s << " (" << run.frameStepMs << " ms a frame)";
-  s << "\n";
-  if (run.rewinds.empty()) s << "No rewind happened.\n";
+  s << "\n" << RewindReport(run.rewinds, run.frameStepMs);
+  s << EndingLine(run.endPos, run.endVehicle);
+  s << "Trace and pictures in " << run.outDir << "/:\n";
+  s << "  " << run.tracePath << "\n";
+  for (const std::string& p : run.pictures) s << "  " << p << "\n";
+  return s.str();
+}
+
+std::string RewindReport(const std::vector<RewindSummary>& rewinds, uint32_t frameStepMs) {
+  std::ostringstream s;
+  s << std::fixed;
+  if (rewinds.empty()) s << "No rewind happened.\n";
   int n = 0;
-  for (const RewindSummary& r : run.rewinds) {
+  for (const RewindSummary& r : rewinds) {
     ++n;
     s << "Rewind " << n << ": F7 at frame " << r.enterFrame << " at " << Point(r.enterPos) << ", "
       << r.samples << " samples kept\n";
@@ -246,15 +253,19 @@ std::string DemoReport(const DemoRun& run) {
       s << "; the scrubbed sample could not be told from the timeline\n";
       continue;
     }
-    double seconds = r.playIndex * run.frameStepMs / 1000.0;
+    double seconds = r.playIndex * frameStepMs / 1000.0;
     s << ", " << r.playIndex << " samples back (" << std::setprecision(1) << seconds
       << " s of play), " << (r.inVehicle ? "in the car" : "on foot")
       << ", from the sample of frame " << r.scrubbedFrame << "\n";
     s << "  recorded there " << Point(r.recordedPos) << ", restored " << Point(r.restoredPos)
       << ": " << std::setprecision(3) << r.distance << " m apart\n";
   }
-  s << "Trace and pictures in " << run.outDir << "/:\n";
-  s << "  " << run.tracePath << "\n";
-  for (const std::string& p : run.pictures) s << "  " << p << "\n";
   return s.str();
+}
+
+std::string EndingLine(Vec3f pos, int32_t vehicle) {
+  char text[160];
+  std::snprintf(text, sizeof text, "The player ended at (%.3f, %.3f, %.3f), %s", pos.x, pos.y,
+                pos.z, vehicle == 0 ? "on foot" : "in vehicle ");
+  return text + (vehicle == 0 ? std::string() : std::to_string(vehicle)) + ".\n";
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -42,16 +43,38 @@ struct DemoRun {
   std::vector<std::string> pictures;
   std::string tracePath;
   std::string outDir;
-  std::string trace;  // the whole trace as written
+  std::string trace;       // the whole trace as written
+  Vec3f endPos;            // where the player (the car when in one) was at the end
+  int32_t endVehicle = 0;  // the vehicle the player ended in; 0 on foot
 };
 
 // The built-in script: a walk, a drive past parked cars, a rewind in the
 // car, driving on, a walk and a rewind on foot.
 Scenario BuiltInDemoScenario();
 
-// Finds the rewinds in the frames the live world saw. `recSize` is the
-// module's history length, so that the mirror of its histories is trimmed
-// as they are.
+// Finds the rewinds in the frames the live world saw, one frame at a time
+// as they end. `recSize` is the module's history length, so that the
+// mirror of its histories is trimmed as they are.
+class RewindFinder {
+ public:
+  explicit RewindFinder(uint32_t recSize) : recSize_(recSize) {}
+  void Add(const LiveFrame& frame);
+  const std::vector<RewindSummary>& Rewinds() const { return rewinds_; }
+
+ private:
+  struct Sample {
+    int64_t frame;
+    Vec3f pos;
+    bool inVehicle;
+  };
+  uint32_t recSize_;
+  std::deque<Sample> kept_;  // newest first, as the module keeps them
+  std::vector<RewindSummary> rewinds_;
+  bool open_ = false;
+  float lastFill_ = -1, deepestFill_ = -1;
+};
+
+// The same over frames already kept.
 std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize);
 
 // Runs the demo; progress goes to `progress` (a bar when `progressIsTerminal`).
@@ -59,3 +82,10 @@ std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uin
 DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progressIsTerminal);
 
 std::string DemoReport(const DemoRun& run);
+
+// The report's lines for the rewinds, with play time counted at
+// `frameStepMs` a frame (0: unknown).
+std::string RewindReport(const std::vector<RewindSummary>& rewinds, uint32_t frameStepMs);
+// Where the player ended, the same for every command that reports it, so
+// that two runs' endings compare as text.
+std::string EndingLine(Vec3f pos, int32_t vehicle);

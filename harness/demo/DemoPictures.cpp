@@ -1,7 +1,5 @@
 #include "demo/DemoPictures.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -209,20 +207,14 @@ std::vector<PictureMoment> ChooseMoments(const std::vector<LiveFrame>& frames,
   return moments;
 }
 
-void DrawScreen(const std::vector<LiveFrame>& frames, size_t index,
-                const std::map<int32_t, ScriptedModel>& models, const std::string& path) {
+void DrawWorldView(cairo_t* cr, double width, double height, const std::vector<LiveFrame>& frames,
+                   size_t index, const std::map<int32_t, ScriptedModel>& models) {
   const LiveFrame& f = frames.at(index);
-  const double W = kScreenWidth, H = kScreenHeight;
-  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kScreenWidth, kScreenHeight),
-                  &cairo_surface_destroy);
-  Context owner = NewContext(surface.get());
-  cairo_t* cr = owner.get();
-
   Vec3f centre = Finite(f.bodyPos) ? f.bodyPos : Vec3f{};
-  View view{centre.x, centre.y, W / 2, H / 2, kScreenScale};
+  View view{centre.x, centre.y, width / 2, height / 2, kScreenScale * width / kScreenWidth};
   SetColour(cr, kGround);
   cairo_paint(cr);
-  Grid(cr, view, W, H, 10);
+  Grid(cr, view, width, height, 10);
 
   SetColour(cr, kPath, 0.9);
   cairo_set_line_width(cr, 2);
@@ -232,6 +224,30 @@ void DrawScreen(const std::vector<LiveFrame>& frames, size_t index,
     Vehicle(cr, view, handle, v, models, f.inVehicle && handle == f.vehicle, false);
   }
   if (!f.inVehicle) Character(cr, view, f);
+}
+
+void DrawModuleShapes(cairo_t* cr, double width, double height, const LiveFrame& f) {
+  for (const ScreenRect& r : f.rects) {
+    if (!std::isfinite(r.cx + r.cy + r.w + r.h)) continue;
+    cairo_set_source_rgba(cr, r.r / 255.0, r.g / 255.0, r.b / 255.0, r.a / 255.0);
+    cairo_rectangle(cr, (r.cx - r.w / 2.0) * width, (r.cy - r.h / 2.0) * height, r.w * width,
+                    r.h * height);
+    cairo_fill(cr);
+  }
+  for (const ScreenText& t : f.texts) {
+    if (std::isfinite(t.x + t.y)) Label(cr, t.x * width, t.y * height, t.text, height * 0.045);
+  }
+}
+
+void DrawScreen(const std::vector<LiveFrame>& frames, size_t index,
+                const std::map<int32_t, ScriptedModel>& models, const std::string& path) {
+  const LiveFrame& f = frames.at(index);
+  const double W = kScreenWidth, H = kScreenHeight;
+  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kScreenWidth, kScreenHeight),
+                  &cairo_surface_destroy);
+  Context owner = NewContext(surface.get());
+  cairo_t* cr = owner.get();
+  DrawWorldView(cr, W, H, frames, index, models);
 
   // Our own caption, under whatever the module draws.
   std::string caption = "frame " + std::to_string(f.frame) + "   game speed " +
@@ -241,18 +257,7 @@ void DrawScreen(const std::vector<LiveFrame>& frames, size_t index,
   cairo_fill(cr);
   Label(cr, 14, H * 0.13 + 16, caption, 13);
 
-  // What the module drew this frame: rectangles by centre and size, texts
-  // at their point, all in fractions of the screen.
-  for (const ScreenRect& r : f.rects) {
-    if (!std::isfinite(r.cx + r.cy + r.w + r.h)) continue;
-    cairo_set_source_rgba(cr, r.r / 255.0, r.g / 255.0, r.b / 255.0, r.a / 255.0);
-    cairo_rectangle(cr, (r.cx - r.w / 2.0) * W, (r.cy - r.h / 2.0) * H, r.w * W, r.h * H);
-    cairo_fill(cr);
-  }
-  for (const ScreenText& t : f.texts) {
-    if (std::isfinite(t.x + t.y)) Label(cr, t.x * W, t.y * H, t.text, H * 0.045);
-  }
-
+  DrawModuleShapes(cr, W, H, f);
   Save(surface.get(), path);
 }
 

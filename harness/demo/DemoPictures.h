@@ -3,6 +3,8 @@
 // and one overview of the whole run.
 #pragma once
 
+#include <cairo.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +25,17 @@ struct PictureMoment {
 };
 std::vector<PictureMoment> ChooseMoments(const std::vector<LiveFrame>& frames,
                                          const std::vector<RewindSummary>& rewinds);
+
+// The world around the player as `frames[index]` ended, on a `width` ×
+// `height` picture: the ground, the path recorded up to then, the vehicles
+// and the character. The view widens with the picture (9 pixels a metre at
+// kScreenWidth).
+void DrawWorldView(cairo_t* cr, double width, double height, const std::vector<LiveFrame>& frames,
+                   size_t index, const std::map<int32_t, ScriptedModel>& models);
+
+// What the module drew in `frame`, exactly as it asked: rectangles by
+// centre and size and texts at their point, in fractions of the screen.
+void DrawModuleShapes(cairo_t* cr, double width, double height, const LiveFrame& frame);
 
 // Writes one PNG of what the screen showed at the end of `frames[index]`.
 // Throws RunError when the file can't be written.

@@ -205,6 +205,9 @@ void LiveWorld::EndFrame() {
   current_.vehicle = vehicle_;
   current_.vehicles = vehicles_;
   current_.bodyPos = BodyPosition();
+  if (keepFrames_ > 0 && frames_.size() >= 2 * keepFrames_) {
+    frames_.erase(frames_.begin(), frames_.end() - static_cast<ptrdiff_t>(keepFrames_ - 1));
+  }
   frames_.push_back(std::move(current_));
   if (observer_) observer_(frames_.back());
 }

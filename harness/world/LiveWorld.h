@@ -60,8 +60,13 @@ class LiveWorld : public World {
   void Answer(NativeCall& call) override;
   void BeginFrame(int64_t frame) override;
 
-  // Every frame that has ended, in order.
+  // Every frame that has ended, in order; with KeepLastFrames only the
+  // latest of them.
   const std::vector<LiveFrame>& Frames() const { return frames_; }
+  // Keeps at least the last `count` frames and at most twice as many, so
+  // that a session of any length holds bounded memory. 0 (the default)
+  // keeps them all.
+  void KeepLastFrames(size_t count) { keepFrames_ = count; }
   // Called with each frame as it ends.
   void OnFrameEnd(std::function<void(const LiveFrame&)> observer) {
     observer_ = std::move(observer);
@@ -104,5 +109,6 @@ class LiveWorld : public World {
   LiveFrame current_;
   bool gateOpen_ = false;
   std::vector<LiveFrame> frames_;
+  size_t keepFrames_ = 0;
   std::function<void(const LiveFrame&)> observer_;
 };
