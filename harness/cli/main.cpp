@@ -17,6 +17,9 @@
 #if defined(QUORVAT_DEMO)
 #include "cli/DemoCommand.h"
 #endif
+#if defined(QUORVAT_PLAY)
+#include "cli/PlayCommand.h"
+#endif
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -123,6 +126,9 @@ int main(int argc, char** argv) {
   std::vector<Command> commands = {AddRunCommand(app), AddBatchCommand(app)};
 #if defined(QUORVAT_DEMO)
   commands.push_back(AddDemoCommand(app));
+#endif
+#if defined(QUORVAT_PLAY)
+  commands.push_back(AddPlayCommand(app));
 #endif
 
   try {

@@ -256,6 +256,18 @@ TEST(LiveWorld, AFrameEndsWithWhatTheModuleDrewAndWhetherItRecorded) {
   EXPECT_TRUE(frames[1].rects.empty());
 }
 
+TEST(LiveWorld, KeepsOnlyTheLatestFramesWhenAsked) {
+  LiveWorld world(Walker());
+  world.KeepLastFrames(3);
+  for (int64_t frame = 0; frame <= 20; ++frame) world.BeginFrame(frame);
+  const auto& frames = world.Frames();
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_LE(frames.size(), 6u);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_EQ(frames[i].frame, 20 - static_cast<int64_t>(frames.size() - i));
+  }
+}
+
 TEST(LiveWorld, ScenarioInputsSeatTheCharacterAndSetTheWantedVelocity) {
   LiveWorld world(Walker());
   TimelineEntry in;

@@ -1,6 +1,6 @@
 # Fails when a folder of the harness includes from a folder above it, or
 # reaches into the module past its state snapshot.
-#   cmake -DHARNESS=harness -DROOMS="cli;demo;run;world;formats" -P CheckLayering.cmake
+#   cmake -DHARNESS=harness -DROOMS="cli;play;demo;run;world;formats" -P CheckLayering.cmake
 # ROOMS runs from the top down: a room may include from itself and the rooms
 # after it.
 cmake_minimum_required(VERSION 3.25)

@@ -1,0 +1,50 @@
+#include "cli/PlayCommand.h"
+
+#include <iostream>
+#include <memory>
+
+#include "play/Play.h"
+
+std::function<int()> AddPlayCommand(CLI::App& app) {
+  struct Given {
+    std::string script, settings, record, trace, module;
+    uint32_t frameMs = 0;
+  };
+  auto given = std::make_shared<Given>();
+  CLI::App* play = app.add_subcommand(
+      "play",
+      "Play the live world in a window with the module loaded: walk, drive, rewind and scrub "
+      "with the keys shown at the bottom; Esc or closing the window ends the session.");
+  play->add_option("--script", given->script,
+                   "Start from this scenario's world, settings and module time (its timeline is "
+                   "not played). Default: a built-in start beside a car.");
+  play->add_option("--settings", given->settings,
+                   "The settings file (toggle key, history length, push mode). Default: the "
+                   "script's settings, else Quorvat.ini in the current directory, else none.");
+  play->add_option("--record", given->record,
+                   "Write the session here as a scenario: `demo --script` plays it again, `run` "
+                   "traces it.");
+  play->add_option("--trace", given->trace, "Write the trace of the session here (JSON Lines).");
+  play->add_option("--frame-ms", given->frameMs,
+                   "Milliseconds a frame, in real time and in the game. Default: the script's "
+                   "frame step, else 16 (about 60 frames a second).")
+      ->check(CLI::Range(1, 1000));
+  play->add_option("--module", given->module,
+                   "The module to load. Default: the Quorvat module built next to this program.");
+  return [play, given]() -> int {
+    if (!play->parsed()) return -1;
+    PlayOptions options;
+    auto named = [](const std::string& value) {
+      return value.empty() ? std::nullopt : std::optional<std::string>(value);
+    };
+    options.script = named(given->script);
+    options.settings = named(given->settings);
+    options.record = named(given->record);
+    options.trace = named(given->trace);
+    if (given->frameMs != 0) options.frameMs = given->frameMs;
+    options.modulePath = given->module;
+    PlaySession session = RunPlay(options);
+    std::cout << PlayReport(session, options);
+    return 0;
+  };
+}

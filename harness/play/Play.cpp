@@ -1,0 +1,253 @@
+#include "play/Play.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "formats/ScenarioWriter.h"
+#include "play/PlayInput.h"
+#include "play/PlayWindow.h"
+#include "run/ModuleLoader.h"
+#include "run/RunError.h"
+#include "run/Runner.h"
+#include "world/LiveWorld.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kDefaultFrameMs = 16;
+// The window draws the path of about a minute of play; older frames go.
+constexpr size_t kFramesKept = 4000;
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw RunError(path + ": cannot read the settings file");
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw RunError(path + ": cannot read the settings file");
+  return text.str();
+}
+
+std::optional<int64_t> FileTime(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  return static_cast<int64_t>(status.st_mtime);
+}
+
+// Real time, one frame every `frameMs`. A frame that can't start within a
+// frame of its time is late: the clock then counts on from now, as a game
+// drops a frame, rather than racing to catch up.
+class FrameClock {
+ public:
+  explicit FrameClock(uint32_t frameMs) : frame_(std::chrono::milliseconds(frameMs)) {}
+
+  void WaitForNextFrame() {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point now = Clock::now();
+    if (frames_ == 0) {
+      start_ = due_ = now;
+    } else if (now < due_) {
+      std::this_thread::sleep_until(due_);
+    } else if (now - due_ > frame_) {
+      ++late_;
+      due_ = now;
+    }
+    last_ = Clock::now();
+    due_ += frame_;
+    ++frames_;
+    // The frame rate over about the last second.
+    recent_.push_back(last_);
+    while (recent_.size() > 1 && last_ - recent_.front() > std::chrono::seconds(1)) {
+      recent_.pop_front();
+    }
+  }
+
+  double Seconds() const { return std::chrono::duration<double>(last_ - start_).count(); }
+  double RecentRate() const {
+    if (recent_.size() < 2) return 0;
+    double span = std::chrono::duration<double>(recent_.back() - recent_.front()).count();
+    return span > 0 ? (recent_.size() - 1) / span : 0;
+  }
+  int64_t Late() const { return late_; }
+
+ private:
+  std::chrono::steady_clock::duration frame_;
+  std::chrono::steady_clock::time_point start_, due_, last_;
+  int64_t frames_ = 0, late_ = 0;
+  std::deque<std::chrono::steady_clock::time_point> recent_;
+};
+
+std::string KeyName(int key) {
+  if (key >= 112 && key <= 135) return "F" + std::to_string(key - 111);
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return std::string(1, char(key));
+  if (key == kVkSpace) return "Space";
+  return "key " + std::to_string(key);
+}
+
+std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate) {
+  char text[256];
+  std::snprintf(text, sizeof text, "frame %lld | speed %.2f | %u samples | ",
+                static_cast<long long>(f.frame), static_cast<double>(f.gameSpeed),
+                state.sampleCount);
+  std::string line = text;
+  if (state.rewinding != 0) {
+    line += "REWINDING, " + std::to_string(state.playIndex) + " back";
+  } else {
+    line += "recording";
+  }
+  std::snprintf(text, sizeof text, " | %.0f fps | (%.1f, %.1f) ", rate,
+                static_cast<double>(f.bodyPos.x), static_cast<double>(f.bodyPos.y));
+  line += text;
+  line += f.inVehicle ? "in car " + std::to_string(f.vehicle) : "on foot";
+  return line;
+}
+
+std::string HelpLine(int enableKey) {
+  return "WASD walk (Shift runs) or drive  E car in/out  " + KeyName(enableKey) +
+         " rewind/resume  Z/Left back  X/Right forward  Space resume  Esc quit";
+}
+
+}  // namespace
+
+Scenario PlayStart(const PlayOptions& options) {
+  Scenario start;
+  if (options.script) {
+    start = LoadScenarioFile(*options.script);
+  } else {
+    Scenario demo = BuiltInDemoScenario();
+    start.world = demo.world;
+    start.world.charVel = Vec3f{};  // the demo's walk is the person's now
+    start.world.frameStep.reset();  // the demo's 30 frames a second are a film's
+    start.moduleMtime = FileTime(options.modulePath);
+  }
+  start.frames = kMaxFrames;
+  start.reenter = 0;
+  start.timeline.clear();
+  if (options.settings) {
+    start.settings = ReadWhole(*options.settings);
+  } else if (!start.settings && fs::exists("Quorvat.ini")) {
+    start.settings = ReadWhole("Quorvat.ini");
+  }
+  if (options.frameMs) {
+    start.world.frameStep = *options.frameMs;
+  } else if (!start.world.frameStep) {
+    start.world.frameStep = kDefaultFrameMs;
+  }
+  return start;
+}
+
+PlaySession RunPlay(const PlayOptions& options) {
+  PlayOptions resolved = options;
+  if (resolved.modulePath.empty()) resolved.modulePath = DefaultModulePath();
+  Scenario start = PlayStart(resolved);
+  uint32_t frameMs = *start.world.frameStep;
+  if (frameMs == 0 || frameMs > 1000) {
+    throw RunError("play: a frame of " + std::to_string(frameMs) +
+                   " ms can't be played in real time; give --frame-ms 1 ... 1000");
+  }
+
+  PlayWindow window;
+  // Whatever can't be kept is found out before anyone plays.
+  Scenario record = start;
+  if (options.record) {
+    try {
+      ScenarioText(record);
+    } catch (const std::runtime_error& e) {
+      throw RunError(*options.record + ": cannot record this session: " + e.what());
+    }
+    std::ofstream probe(*options.record, std::ios::app);
+    if (!probe) throw RunError(*options.record + ": cannot write the record there");
+  }
+  std::FILE* trace = std::fopen(options.trace ? options.trace->c_str() : "/dev/null", "wb");
+  if (trace == nullptr) throw RunError(options.trace.value_or("/dev/null") + ": cannot write");
+  std::unique_ptr<std::FILE, decltype(&std::fclose)> traceOwner(trace, &std::fclose);
+
+  LiveWorld world(start.world);
+  world.KeepLastFrames(kFramesKept);
+  FrameClock clock(frameMs);
+  PlayControls controls;
+  std::optional<RewindFinder> finder;
+  int64_t lastFrame = -1;
+
+  RunOptions run;
+  run.modulePath = resolved.modulePath;
+  run.trace = trace;
+  run.liveInput = [&](int64_t frame, const QuorvatSnapshot& state,
+                      std::vector<TimelineEntry>& now) {
+    lastFrame = frame;
+    if (world.Frames().empty()) {
+      // Nothing to see yet: the keys wait for the first frame.
+      clock.WaitForNextFrame();
+      return true;
+    }
+    const LiveFrame& last = world.Frames().back();
+    // The module has read its settings by the end of the first frame.
+    if (!finder) finder.emplace(state.recSize);
+    finder->Add(last);
+    window.Show(world.Frames(), world.Models(), StatusLine(last, state, clock.RecentRate()),
+                HelpLine(state.enableKey));
+    clock.WaitForNextFrame();
+    std::optional<TimelineEntry> entry =
+        NextEntry(controls, window.TakeKeyEvents(), last, state.enableKey, frameMs / 1000.0f);
+    if (controls.quit) return false;
+    if (entry) {
+      entry->frame = frame;
+      record.timeline.push_back(*entry);
+      now.push_back(std::move(*entry));
+    }
+    return true;
+  };
+
+  PlaySession session;
+  session.frameMs = frameMs;
+  auto keep = [&](int64_t frames) {
+    record.frames = frames;
+    if (options.record) WriteScenarioFile(record, *options.record);
+  };
+  try {
+    RunResult result = RunScenario(start, world, run);
+    session.frames = result.frames;
+  } catch (...) {
+    // The frames up to the failure reproduce it; the failure is what the
+    // person is told.
+    try {
+      keep(lastFrame + 1);
+    } catch (const std::exception&) {
+    }
+    throw;
+  }
+  keep(session.frames);
+  session.seconds = clock.Seconds();
+  session.lateFrames = clock.Late();
+  if (finder) session.rewinds = finder->Rewinds();
+  if (!world.Frames().empty()) {
+    const LiveFrame& end = world.Frames().back();
+    session.endPos = end.bodyPos;
+    session.endVehicle = end.inVehicle ? end.vehicle : 0;
+  }
+  return session;
+}
+
+std::string PlayReport(const PlaySession& s, const PlayOptions& options) {
+  std::ostringstream out;
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "Played %lld frames in %.1f s: %.1f frames a second (one every %u ms wanted), "
+                "%lld late.\n",
+                static_cast<long long>(s.frames), s.seconds,
+                s.seconds > 0 ? s.frames / s.seconds : 0.0, s.frameMs,
+                static_cast<long long>(s.lateFrames));
+  out << text << RewindReport(s.rewinds, s.frameMs) << EndingLine(s.endPos, s.endVehicle);
+  if (options.record) {
+    out << "Recorded in " << *options.record << ": `quorvat-sim demo --script " << *options.record
+        << "` plays it again, `quorvat-sim run " << *options.record << "` traces it.\n";
+  }
+  return out.str();
+}

@@ -1,0 +1,52 @@
+// What the person's keys mean, frame by frame. The module's own keys (the
+// toggle key, Space, Z, X and the left and right arrows) go to the stand-in
+// keyboard under their Windows key codes, every press kept; the movement
+// keys become what the live world takes from a player: the wanted velocity,
+// and getting into or out of a car.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "formats/Scenario.h"
+#include "world/LiveWorld.h"
+
+// Windows virtual-key codes of the keys the harness itself reads.
+constexpr int kVkShift = 16;
+constexpr int kVkEscape = 27;
+constexpr int kVkSpace = 32;
+constexpr int kVkLeft = 37;
+constexpr int kVkRight = 39;
+
+// One key going down or up, by its Windows virtual-key code.
+struct KeyEvent {
+  int virtualKey = 0;
+  bool down = false;
+};
+
+// The person's side of the game between frames.
+struct PlayControls {
+  std::array<bool, 256> down{};  // keys the person holds
+  std::array<bool, 256> held{};  // keys the stand-in keyboard reports held
+  bool quit = false;
+  // Driving: the speed and heading (degrees, 0 facing +y, counter-clockwise)
+  // the person steers towards, taken from the car whenever the player comes
+  // to drive it: getting in, or play resuming after a rewind.
+  float driveSpeed = 0;
+  float driveHeading = 0;
+  bool driving = false;  // the last frame was driven by the person
+  int32_t car = 0;
+  Vec3f intent;  // the wanted velocity last given to the world
+};
+
+// The entry that brings this frame's key events to the module and the
+// world, or none when nothing changes. `last` is the frame that just ended
+// (the world as the person sees it), `enableKey` the module's toggle key,
+// `frameSeconds` the length of a frame. Esc sets `controls.quit`.
+std::optional<TimelineEntry> NextEntry(PlayControls& controls, const std::vector<KeyEvent>& events,
+                                       const LiveFrame& last, int enableKey, float frameSeconds);
+
+// How far a player on foot may be from a car to get in, metres.
+constexpr float kReachCar = 4.0f;

@@ -1,0 +1,295 @@
+#!/usr/bin/env python3
+"""quorvat-sim play as a person meets it: a window on a real X server
+(Xvfb), key events sent through XTEST (xdotool), the screen read back from
+the window's pixels (xwd), the status from the window's title.
+
+  play_session.py SIM session      drive, rewind, scrub, resume, record; replay
+  play_session.py SIM no-display   no display: exit 1 with the message
+  play_session.py SIM picture PNG  the README's picture, in the middle of a rewind
+
+Every wait is for a condition, with a generous timeout: the outcome does not
+depend on how fast the machine is.
+"""
+import ctypes
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+TIMEOUT = 60  # seconds for any one condition; far more than it ever takes
+VIEW_W, VIEW_H = 960, 540  # the game's screen at the window's top left
+STRIP = (33, 38, 56)  # the colour of the harness's strip below it
+
+
+def die_with_parent():
+    # Xvfb and the program under test end with this script, however it ends.
+    ctypes.CDLL("libc.so.6").prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
+def fail(message):
+    raise AssertionError(message)
+
+
+def wait_for(what, condition):
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.03)
+    fail("timed out after %d s waiting for %s" % (TIMEOUT, what))
+
+
+class Display:
+    """A private Xvfb, on a display number it picks itself."""
+
+    def __enter__(self):
+        read, write = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=die_with_parent)
+        os.close(write)
+        number = b""
+        with os.fdopen(read, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    fail("Xvfb did not start")
+                number += chunk
+        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip())
+        self.env.pop("WAYLAND_DISPLAY", None)
+        return self
+
+    def __exit__(self, *exc):
+        self.server.terminate()
+        self.server.wait()
+
+    def run(self, *args):
+        return subprocess.run(args, env=self.env, capture_output=True, check=True).stdout
+
+
+class Window:
+    def __init__(self, display, window_id):
+        self.display, self.id = display, window_id
+
+    def title(self):
+        return self.display.run("xdotool", "getwindowname", self.id).decode().strip()
+
+    def status(self):
+        m = re.search(r"frame (\d+) \| speed (-?[\d.]+) \| (\d+) samples \| "
+                      r"(recording|REWINDING, (\d+) back) .*\((-?[\d.]+), (-?[\d.]+)\)",
+                      self.title())
+        if not m:
+            return None
+        return {"frame": int(m[1]), "speed": float(m[2]), "samples": int(m[3]),
+                "rewinding": m[4] != "recording", "back": int(m[5] or 0),
+                "x": float(m[6]), "y": float(m[7])}
+
+    def drawn(self):
+        try:
+            image = self.pixels()
+        except subprocess.CalledProcessError:  # not viewable yet
+            return False
+        return image.rgb(5, VIEW_H + 5) == STRIP and image.rgb(5, 100) != (0, 0, 0)
+
+    def keys(self, action, *names):
+        self.display.run("xdotool", action, *names)
+
+    def pixels(self):
+        return XwdImage(self.display.run("xwd", "-silent", "-id", self.id))
+
+
+class XwdImage:
+    """The window's pixels from an xwd dump (TrueColor, 24 or 32 bits)."""
+
+    def __init__(self, data):
+        h = struct.unpack(">25I", data[:100])
+        self.width, self.height = h[4], h[5]
+        self.msb, self.bpp, self.line = h[7] == 1, h[11] // 8, h[12]
+        self.masks = h[14:17]
+        self.data, self.start = data, h[0] + h[19] * 12
+
+    def rgb(self, x, y):
+        at = self.start + y * self.line + x * self.bpp
+        value = int.from_bytes(self.data[at:at + self.bpp], "big" if self.msb else "little")
+        out = []
+        for mask in self.masks:
+            shift = (mask & -mask).bit_length() - 1
+            out.append((value & mask) >> shift)
+        return tuple(out)
+
+    def black_share(self, y):
+        """The share of pure black pixels along row y of the game's screen:
+        only the module's letterbox bars are pure black there."""
+        row = [self.rgb(x, y) for x in range(0, VIEW_W, 4)]
+        return sum(1 for p in row if p == (0, 0, 0)) / len(row)
+
+    def save_png(self, path):
+        rows = b"".join(b"\0" + b"".join(bytes(self.rgb(x, y)) for x in range(self.width))
+                        for y in range(self.height))
+        def chunk(kind, body):
+            return (struct.pack(">I", len(body)) + kind + body +
+                    struct.pack(">I", zlib.crc32(kind + body)))
+        with open(path, "wb") as out:
+            out.write(b"\x89PNG\r\n\x1a\n" +
+                      chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)) +
+                      chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
+def start_play(display, sim, workdir, *args):
+    process = subprocess.Popen([sim, "play", *args], cwd=workdir, env=display.env,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               preexec_fn=die_with_parent)
+    def found():
+        if process.poll() is not None:
+            fail("play ended at once: " + process.stderr.read())
+        ids = subprocess.run(["xdotool", "search", "--name", "^Quorvat play: frame"],
+                             env=display.env, capture_output=True, text=True).stdout.split()
+        return ids[0] if ids else None
+    window = Window(display, wait_for("the window", found))
+    wait_for("the window to show the game and the harness's strip", window.drawn)
+    wait_for("the keyboard's focus", lambda: subprocess.run(
+        ["xdotool", "windowfocus", "--sync", window.id], env=display.env,
+        capture_output=True).returncode == 0)
+    return process, window
+
+
+def end_play(process, window):
+    window.keys("key", "Escape")
+    try:
+        out, err = process.communicate(timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail("play did not end after Escape")
+    if process.returncode != 0:
+        fail("play exited with %d: %s" % (process.returncode, err))
+    return out
+
+
+def walk_rewind_scrub(window):
+    """Walks north a little, presses F7 and holds Z; returns the status
+    before the rewind."""
+    start = wait_for("the first frames", window.status)
+    window.keys("keydown", "w")
+    walked = wait_for("the player to walk a metre north",
+                      lambda: (lambda s: s if s and s["y"] >= start["y"] + 1.0 else None)(
+                          window.status()))
+    window.keys("keyup", "w")
+    if walked["rewinding"] or walked["samples"] < 30:
+        fail("expected some recording by now: %s" % window.title())
+    # A press and release within one frame must still reach the module.
+    window.keys("key", "F7")
+    wait_for("rewinding at game speed -1",
+             lambda: (lambda s: s and s["rewinding"] and s["speed"] == -1.0)(window.status()))
+    window.keys("keydown", "z")
+    wait_for("Z to scrub 20 samples back",
+             lambda: (lambda s: s and s["back"] >= 20)(window.status()))
+    return walked
+
+
+def session(sim):
+    work = tempfile.mkdtemp(prefix="quorvat-play-test-")
+    image = None
+    try:
+        with Display() as display:
+            record, trace = os.path.join(work, "session.json"), os.path.join(work, "play.jsonl")
+            process, window = start_play(display, sim, work, "--record", record, "--trace", trace)
+            try:
+                image = window.pixels()
+                if image.black_share(3) > 0.1:
+                    fail("letterbox bars before any rewind")
+                walk_rewind_scrub(window)
+                image = wait_for("the letterbox bars on the screen", lambda: (
+                    lambda i: i if i.black_share(3) > 0.9 and i.black_share(VIEW_H - 4) > 0.9
+                    else None)(window.pixels()))
+                window.keys("keyup", "z")
+                window.keys("key", "F7")
+                wait_for("play to resume", lambda: (
+                    lambda s: s and not s["rewinding"] and s["speed"] >= 0)(window.status()))
+                image = wait_for("the bars to fade away",
+                                 lambda: (lambda i: i if i.black_share(3) < 0.1 else None)(
+                                     window.pixels()))
+                report = end_play(process, window)
+            finally:
+                if process.poll() is None:
+                    process.kill()
+        # The resume put the player back where the scrubbed sample was taken.
+        if not re.search(r"Rewind 1: .*\n  resumed at frame \d+, \d+ samples back.*\n"
+                         r"  recorded there .*: 0\.000 m apart", report):
+            fail("the report shows no scrubbed and restored rewind:\n" + report)
+        ending = re.search(r"The player ended at .*", report)[0]
+
+        # The record plays again in the live world: the same calls of the
+        # module and the same end, across the rewind.
+        out = os.path.join(work, "replay")
+        replay = subprocess.run([sim, "demo", "--script", record, "--out", out],
+                                capture_output=True, text=True)
+        if replay.returncode != 0:
+            fail("demo --script failed: " + replay.stderr)
+        if ending not in replay.stdout:
+            fail("the replay ended elsewhere: %r, not %r" % (replay.stdout, ending))
+        with open(trace, "rb") as a, open(os.path.join(out, "trace.jsonl"), "rb") as b:
+            if a.read() != b.read():
+                fail("the replay's trace differs from the session's")
+        traced = subprocess.run([sim, "run", record, "--trace", os.devnull],
+                                capture_output=True, text=True)
+        if traced.returncode != 0:
+            fail("run failed on the record: " + traced.stderr)
+        shutil.rmtree(work)
+    except BaseException:
+        if image is not None:
+            image.save_png(os.path.join(work, "window.png"))
+        print("kept for a look: " + work, file=sys.stderr)
+        raise
+
+
+def no_display(sim):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    done = subprocess.run([sim, "play"], env=env, capture_output=True, text=True, timeout=TIMEOUT)
+    lines = done.stderr.splitlines()
+    if done.returncode != 1 or len(lines) != 1 or "xvfb-run" not in lines[0]:
+        fail("expected exit 1 and one line naming xvfb-run, got %d: %r"
+             % (done.returncode, done.stderr))
+
+
+def picture(sim, path):
+    """Runs to the car, drives east past the parked cars, rewinds and holds
+    Z: the README's picture is of that moment."""
+    work = tempfile.mkdtemp(prefix="quorvat-play-picture-")
+    with Display() as display:
+        process, window = start_play(display, sim, work)
+        def until(what, test):
+            wait_for(what, lambda: (lambda s: s and test(s))(window.status()))
+        window.keys("keydown", "shift", "w")
+        until("the player beside the car", lambda s: s["y"] >= 9.5)
+        window.keys("keyup", "w", "shift")
+        window.keys("key", "e")
+        wait_for("the player in the car", lambda: "in car" in window.title())
+        window.keys("keydown", "w")
+        until("the car past the parked ones", lambda s: s["x"] >= 75)
+        window.keys("keyup", "w")
+        window.keys("key", "F7")
+        window.keys("keydown", "z")
+        until("a second and a half scrubbed back", lambda s: s["back"] >= 100)
+        window.keys("keyup", "z")
+        window.pixels().save_png(path)
+        end_play(process, window)
+    shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    sim, mode = os.path.abspath(sys.argv[1]), sys.argv[2]
+    if mode == "session":
+        session(sim)
+    elif mode == "no-display":
+        no_display(sim)
+    else:
+        picture(sim, sys.argv[3])
