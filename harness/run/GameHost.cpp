@@ -42,7 +42,13 @@ void GameHost::StartFrame() {
   }
   if (!liveInput_ || stopped_) return;
   std::vector<TimelineEntry> now;
-  stopped_ = !liveInput_(now);
+  try {
+    stopped_ = !liveInput_(now);
+  } catch (const std::exception& error) {
+    // Nothing may throw through the host library: the run ends as on a fault.
+    SetFault(error.what());
+    return;
+  }
   if (stopped_) return;
   for (const TimelineEntry& entry : now) {
     os_.ApplyInput(entry);
@@ -105,7 +111,7 @@ bool GameHost::OnWait(ScriptThread*, unsigned int milliseconds) {
   ++entryWaits_;
   trace_.SetFrame(trace_.Frame() + 1);
   StartFrame();
-  return true;
+  return fault_.empty();
 }
 
 void GameHost::OnNative(NativeContext* context, uint32_t hash) {
