@@ -2,6 +2,8 @@
 // frame's sample goes into all seventeen histories or into none.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <vector>
 
 #include "FakeGame.h"
@@ -123,15 +125,25 @@ TEST_F(Recording, GateClosedRecordsNothingAndHoldsTheRamp) {
   EXPECT_TRUE(game.CallsOf(kSetGameSpeed).empty());
 }
 
-// Everything the store holds, to compare before and after a failed frame.
-std::vector<std::vector<double>> StoreContents() {
-  std::vector<std::vector<double>> all;
-  const HistorySet& h = historySet;
-  auto take = [&all](const auto& history) {
-    std::vector<double> samples;
-    for (uint32_t i = 0; i < history.SampleCount(); ++i) samples.push_back(history[i]);
-    all.push_back(samples);
+// Each history's count and a digest of its samples' bits, to compare the
+// store before and after a failed frame. Made without allocating: under
+// some emulators the sanitizers' allocator can't take on new memory in the
+// middle of this test.
+std::array<uint64_t, 2 * kHistoryCount> StoreContents() {
+  std::array<uint64_t, 2 * kHistoryCount> all{};
+  size_t next = 0;
+  auto take = [&all, &next](const auto& history) {
+    uint64_t digest = 14695981039346656037ull;  // FNV-1a over each sample's bits
+    for (uint32_t i = 0; i < history.SampleCount(); ++i) {
+      uint32_t bits;
+      const auto sample = history[i];
+      std::memcpy(&bits, &sample, sizeof bits);
+      digest = (digest ^ bits) * 1099511628211ull;
+    }
+    all[next++] = history.SampleCount();
+    all[next++] = digest;
   };
+  const HistorySet& h = historySet;
   take(h.posX), take(h.posY), take(h.posZ), take(h.velX), take(h.velY), take(h.velZ);
   take(h.rotX), take(h.rotY), take(h.rotZ), take(h.rotW), take(h.inVehicleFlag);
   take(h.bodyModeFlag), take(h.conditionHist), take(h.playerValueHist), take(h.charValueHist);
