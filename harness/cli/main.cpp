@@ -21,11 +21,6 @@
 #include "cli/PlayCommand.h"
 #endif
 
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace {
 
 // A subcommand: its options are added to the parser, and the returned
@@ -62,26 +57,7 @@ Command AddRunCommand(CLI::App& app) {
     RunOptions runOptions;
     runOptions.modulePath = options->module.empty() ? DefaultModulePath() : options->module;
     if (!options->workdir.empty()) runOptions.workdir = options->workdir;
-    std::FILE* out = stdout;
-    if (options->trace != "-") {
-      out = std::fopen(options->trace.c_str(), "wb");
-      if (out == nullptr) throw RunError(options->trace + ": cannot open for the trace");
-    }
-#if defined(_WIN32)
-    else {
-      _setmode(_fileno(stdout), _O_BINARY);
-    }
-#endif
-    runOptions.trace = out;
-    try {
-      RunScriptedScenario(scenario, runOptions);
-    } catch (...) {
-      if (out != stdout) std::fclose(out);
-      throw;
-    }
-    if (out != stdout && std::fclose(out) != 0) {
-      throw RunError(options->trace + ": cannot write the trace");
-    }
+    RunScriptedScenarioToFile(scenario, runOptions, options->trace);
     return 0;
   };
 }

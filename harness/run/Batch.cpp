@@ -1,6 +1,5 @@
 #include "run/Batch.h"
 
-#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -8,28 +7,6 @@
 #include "formats/Scenario.h"
 #include "run/RunError.h"
 #include "run/Runner.h"
-
-namespace {
-
-// Runs one scenario into `tracePath`; throws what `run` would report.
-void RunOne(const std::string& scenarioPath, const std::string& tracePath,
-            const std::string& modulePath) {
-  Scenario scenario = LoadScenarioFile(scenarioPath);
-  RunOptions options;
-  options.modulePath = modulePath;
-  std::FILE* out = std::fopen(tracePath.c_str(), "wb");
-  if (out == nullptr) throw RunError(tracePath + ": cannot open for the trace");
-  options.trace = out;
-  try {
-    RunScriptedScenario(scenario, options);
-  } catch (...) {
-    std::fclose(out);
-    throw;
-  }
-  if (std::fclose(out) != 0) throw RunError(tracePath + ": cannot write the trace");
-}
-
-}  // namespace
 
 void RunBatch(const std::string& listPath, const std::string& outDir,
               const std::string& modulePath) {
@@ -43,7 +20,9 @@ void RunBatch(const std::string& listPath, const std::string& outDir,
     int status = 0;
     std::string message;
     try {
-      RunOne(path, base + ".jsonl", modulePath);
+      RunOptions options;
+      options.modulePath = modulePath;
+      RunScriptedScenarioToFile(LoadScenarioFile(path), options, base + ".jsonl");
     } catch (const ScenarioError& e) {
       status = 2;
       message = e.what();

@@ -1,5 +1,6 @@
 #include "run/Runner.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -11,6 +12,11 @@
 #include "run/OsSide.h"
 #include "run/RunError.h"
 #include "world/ScriptedWorld.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -149,4 +155,28 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
 RunResult RunScriptedScenario(const Scenario& scenario, const RunOptions& options) {
   ScriptedWorld world(scenario.world);
   return RunScenario(scenario, world, options);
+}
+
+void RunScriptedScenarioToFile(const Scenario& scenario, RunOptions options,
+                               const std::string& tracePath) {
+  std::FILE* out = stdout;
+  if (tracePath != "-") {
+    out = std::fopen(tracePath.c_str(), "wb");
+    if (out == nullptr) throw RunError(tracePath + ": cannot open for the trace");
+  }
+#if defined(_WIN32)
+  else {
+    _setmode(_fileno(stdout), _O_BINARY);
+  }
+#endif
+  options.trace = out;
+  try {
+    RunScriptedScenario(scenario, options);
+  } catch (...) {
+    if (out != stdout) std::fclose(out);
+    throw;
+  }
+  if (out != stdout && std::fclose(out) != 0) {
+    throw RunError(tracePath + ": cannot write the trace");
+  }
 }

@@ -48,3 +48,9 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
 
 // The same in the scripted world of the scenario.
 RunResult RunScriptedScenario(const Scenario& scenario, const RunOptions& options);
+
+// The same, writing the trace to the file at `tracePath` ("-": standard
+// output), as `quorvat-sim run` does; options.trace is ignored. Throws
+// RunError also when the trace can't be opened or written.
+void RunScriptedScenarioToFile(const Scenario& scenario, RunOptions options,
+                               const std::string& tracePath);
