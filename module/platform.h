@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <windows.h>
+// Declarations only: the module finds the XInput library itself at run time
+// (platform_xinput_win32.cpp), so that a machine without one still loads it.
+#include <xinput.h>
 #define PLATFORM_WIDE(text) L##text
 #define QUORVAT_EXPORT __declspec(dllexport)
 #else

@@ -326,9 +326,25 @@ class Reader {
     return keys;
   }
 
+  ScriptedPad Pad(const Json& value, const std::string& path) const {
+    Object(value, path, "a pad object {\"buttons\", \"lt\", \"rt\"} or null");
+    OnlyKnown(value, path, {"buttons", "lt", "rt"});
+    ScriptedPad pad;
+    for (const auto& member : value.items()) {
+      const std::string at = Member(path, member.key());
+      if (member.key() == "buttons") {
+        pad.buttons = static_cast<uint16_t>(Integer(member.value(), at, 0, 65535, "an integer"));
+      } else {
+        auto trigger = static_cast<uint8_t>(Integer(member.value(), at, 0, 255, "an integer"));
+        (member.key() == "lt" ? pad.lt : pad.rt) = trigger;
+      }
+    }
+    return pad;
+  }
+
   TimelineEntry Entry(const Json& value, const std::string& path, int64_t earliest) const {
     Object(value, path, "a timeline entry object");
-    OnlyKnown(value, path, {"frame", "world", "hold", "release", "press", "cursor"});
+    OnlyKnown(value, path, {"frame", "world", "hold", "release", "press", "cursor", "pad"});
     if (!value.contains("frame"))
       Fail(Member(path, "frame"), "missing; expected the integer frame every entry has");
     TimelineEntry entry;
@@ -350,6 +366,9 @@ class Reader {
         entry.release = Keys(v, at);
       } else if (key == "press") {
         entry.press = Keys(v, at);
+      } else if (key == "pad") {
+        entry.setsPad = true;
+        if (!v.is_null()) entry.pad = Pad(v, at);
       } else {
         entry.setsCursor = true;
         if (!v.is_null()) {

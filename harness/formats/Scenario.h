@@ -69,12 +69,20 @@ struct CursorPos {
   int32_t x = 0, y = 0;
 };
 
+// The game pad of user 0: XInput's button word and its two triggers.
+struct ScriptedPad {
+  uint16_t buttons = 0;
+  uint8_t lt = 0, rt = 0;
+};
+
 struct TimelineEntry {
   int64_t frame = 0;
   std::optional<WorldPatch> world;
   std::vector<int> hold, release, press;
   bool setsCursor = false;
   std::optional<CursorPos> cursor;  // when setsCursor: nullopt makes GetCursorPos fail
+  bool setsPad = false;
+  std::optional<ScriptedPad> pad;  // when setsPad: nullopt unplugs the pad
 };
 
 struct Scenario {

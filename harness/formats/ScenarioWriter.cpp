@@ -105,6 +105,18 @@ Json Entry(const TimelineEntry& e) {
   if (!e.release.empty()) entry["release"] = Keys(e.release);
   if (!e.press.empty()) entry["press"] = Keys(e.press);
   if (e.setsCursor) entry["cursor"] = e.cursor ? Json{e.cursor->x, e.cursor->y} : Json(nullptr);
+  if (e.setsPad) {
+    if (e.pad) {
+      // Released buttons and triggers at rest are the defaults: left out.
+      Json pad = Json::object();
+      if (e.pad->buttons != 0) pad["buttons"] = e.pad->buttons;
+      if (e.pad->lt != 0) pad["lt"] = e.pad->lt;
+      if (e.pad->rt != 0) pad["rt"] = e.pad->rt;
+      entry["pad"] = pad;
+    } else {
+      entry["pad"] = nullptr;
+    }
+  }
   return entry;
 }
 

@@ -23,6 +23,7 @@ void OsSide::ApplyInput(const TimelineEntry& entry) {
   for (int key : entry.hold) held_[key] = true;
   for (int key : entry.press) pressed_[key] = true;
   if (entry.setsCursor) cursor_ = entry.cursor;
+  if (entry.setsPad) pad_ = entry.pad;
 }
 
 void OsSide::TraceKeyCall(const char* api, int virtualKey) {
@@ -59,6 +60,21 @@ BOOL OsSide::OnGetCursorPos(POINT* point) {
   point->x = cursor_->x;
   point->y = cursor_->y;
   return TRUE;
+}
+
+DWORD OsSide::OnXInputGetState(DWORD userIndex, XINPUT_STATE* state) {
+  trace_.BeginLine();
+  trace_.Raw(",\"api\":\"XInputGetState\",\"args\":[");
+  trace_.Unsigned(userIndex);
+  trace_.Raw("]");
+  trace_.EndLine();
+  // Only user 0 is ever plugged in.
+  if (!pad_ || userIndex != 0 || state == nullptr) return ERROR_DEVICE_NOT_CONNECTED;
+  *state = {};
+  state->Gamepad.wButtons = pad_->buttons;
+  state->Gamepad.bLeftTrigger = pad_->lt;
+  state->Gamepad.bRightTrigger = pad_->rt;
+  return ERROR_SUCCESS;
 }
 
 bool OsSide::OnFileModificationTime(const char*, int64_t* seconds) {

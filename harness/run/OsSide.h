@@ -16,12 +16,13 @@ class OsSide : public WinApiHandler {
  public:
   OsSide(TraceWriter& trace, std::optional<int64_t> moduleMtime);
 
-  // The input part of a timeline entry: release, hold, press, cursor.
+  // The input part of a timeline entry: release, hold, press, cursor, pad.
   void ApplyInput(const TimelineEntry& entry);
 
   SHORT OnGetAsyncKeyState(int virtualKey) override;
   SHORT OnGetKeyState(int virtualKey) override;
   BOOL OnGetCursorPos(POINT* point) override;
+  DWORD OnXInputGetState(DWORD userIndex, XINPUT_STATE* state) override;
   bool OnFileModificationTime(const char* path, int64_t* seconds) override;
   void OnGetFullPathNameW(const char16_t* fileName, DWORD bufferLength) override;
   void OnGetPrivateProfileIntW(const char16_t* section, const char16_t* key,
@@ -36,4 +37,5 @@ class OsSide : public WinApiHandler {
   std::array<bool, 256> held_{};
   std::array<bool, 256> pressed_{};
   std::optional<CursorPos> cursor_ = CursorPos{};
+  std::optional<ScriptedPad> pad_;  // no pad is connected until a scenario plugs one in
 };

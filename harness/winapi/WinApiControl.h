@@ -8,6 +8,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <xinput.h>
 #else
 #include "WindowsStandIn.h"
 #endif
@@ -19,6 +20,9 @@ class WinApiHandler {
   virtual SHORT OnGetKeyState(int virtualKey) = 0;
   // Writes the position and returns TRUE, or returns FALSE and writes nothing.
   virtual BOOL OnGetCursorPos(POINT* point) = 0;
+  // Fills the state and returns 0, or returns ERROR_DEVICE_NOT_CONNECTED and
+  // writes nothing.
+  virtual DWORD OnXInputGetState(DWORD userIndex, XINPUT_STATE* state) = 0;
   // The modification time (seconds since 1970, UTC) of the file at `path`;
   // false when the file is to be reported missing.
   virtual bool OnFileModificationTime(const char* path, int64_t* seconds) = 0;
@@ -30,6 +34,6 @@ class WinApiHandler {
 
 #if !defined(_WIN32)
 // Installs the handler; null restores the plain behaviour: keys up, cursor at
-// 0, 0, and the real file status.
+// 0, 0, no pad connected, and the real file status.
 extern "C" WINAPI_STANDIN_API void WinApiSetHandler(WinApiHandler* handler);
 #endif

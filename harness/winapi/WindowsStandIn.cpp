@@ -201,6 +201,11 @@ BOOL GetCursorPos(POINT* point) {
   return TRUE;
 }
 
+DWORD XInputGetState(DWORD userIndex, XINPUT_STATE* state) {
+  if (handler != nullptr) return handler->OnXInputGetState(userIndex, state);
+  return ERROR_DEVICE_NOT_CONNECTED;
+}
+
 int _stat64(const char* path, struct _stat64* status) {
   if (path == nullptr || status == nullptr) {
     errno = EINVAL;

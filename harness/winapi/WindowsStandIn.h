@@ -18,6 +18,8 @@
 #define VK_SPACE 0x20
 #define VK_LEFT 0x25
 #define VK_RIGHT 0x27
+#define ERROR_SUCCESS 0
+#define ERROR_DEVICE_NOT_CONNECTED 1167
 
 #if defined(WINAPI_STANDIN_BUILD)
 #define WINAPI_STANDIN_API __attribute__((visibility("default")))
@@ -31,6 +33,8 @@ typedef uint32_t UINT;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef int16_t SHORT;
+typedef uint16_t WORD;
+typedef uint8_t BYTE;
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
@@ -40,6 +44,21 @@ typedef void* LPVOID;
 struct POINT {
   LONG x;
   LONG y;
+};
+
+// XInput's records, 12 and 16 bytes as on Windows.
+struct XINPUT_GAMEPAD {
+  WORD wButtons;
+  BYTE bLeftTrigger;
+  BYTE bRightTrigger;
+  SHORT sThumbLX;
+  SHORT sThumbLY;
+  SHORT sThumbRX;
+  SHORT sThumbRY;
+};
+struct XINPUT_STATE {
+  DWORD dwPacketNumber;
+  XINPUT_GAMEPAD Gamepad;
 };
 
 // The runtime's file-status record with a 64-bit time, as on Windows.
@@ -80,6 +99,8 @@ WINAPI_STANDIN_API UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT 
 WINAPI_STANDIN_API SHORT GetAsyncKeyState(int virtualKey);
 WINAPI_STANDIN_API SHORT GetKeyState(int virtualKey);
 WINAPI_STANDIN_API BOOL GetCursorPos(POINT* point);
+// 0 and the pad's state, or ERROR_DEVICE_NOT_CONNECTED with nothing written.
+WINAPI_STANDIN_API DWORD XInputGetState(DWORD userIndex, XINPUT_STATE* state);
 WINAPI_STANDIN_API int _stat64(const char* path, struct _stat64* status);
 // Like the Windows runtime's: null for times before 1970 or after 07:59:59 UTC
 // on 1 January 3001.

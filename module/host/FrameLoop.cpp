@@ -8,8 +8,9 @@
 //   2. Early frames (frameCount below 100): draw the build stamp.
 //   3. Resolve the player and the player's character (every phase of the
 //      frame uses this frame's handle).
-//   4. Poll the toggle key and Space; this may enter or leave rewind mode,
-//      and the branch of the resulting mode runs in this same frame.
+//   4. With the game pad on, read it once. Poll the toggle key (or the pad's
+//      chord) and Space; this may enter or leave rewind mode, and the branch
+//      of the resulting mode runs in this same frame.
 //   5. Rewind mode: scrub, re-apply the recorded common values, draw the
 //      overlay, then hold the character or the vehicle at the recorded frame.
 //   6. Normal play: record one sample into every history and, after a
@@ -19,6 +20,7 @@
 // their own between frames.
 #include "host/CustomFiberThread.h"
 #include "host/Natives.h"
+#include "host/Pad.h"
 #include "overlay/Overlay.h"
 #include "record/RecordFrame.h"
 #include "rewind/ApplyFootFrame.h"
@@ -50,6 +52,7 @@ void RunFrame() {
   const int32_t playerId = PlayerIndexFromId(QueryLocalPlayerId());
   ReadPlayerCharacter(playerId, &s.playerChar);
 
+  if (s.padEnabled != 0) PollPad();
   TestToggleKey();
 
   if (s.rewinding == 1) {

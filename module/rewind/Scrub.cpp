@@ -1,6 +1,7 @@
 #include "rewind/Scrub.h"
 
 #include "host/Natives.h"
+#include "host/Pad.h"
 #include "platform.h"
 #include "state/History.h"
 #include "state/RewindState.h"
@@ -49,10 +50,12 @@ void ScrubNewer(RewindState& s) {
 void Scrub() {
   RewindState& s = rewindState;
   // Queried in this order and only until one is held, so older wins when
-  // keys of both directions are down.
-  if (KeyHeld('Z') || KeyHeld(VK_LEFT)) {
+  // keys of both directions are down; the pad counts after each direction's
+  // keys, and the keys of the newer direction are asked only when nothing
+  // scrubs older.
+  if (KeyHeld('Z') || KeyHeld(VK_LEFT) || PadScrubsOlder()) {
     ScrubOlder(s);
-  } else if (KeyHeld('X') || KeyHeld(VK_RIGHT)) {
+  } else if (KeyHeld('X') || KeyHeld(VK_RIGHT) || PadScrubsNewer()) {
     ScrubNewer(s);
   } else {
     CueRewindIdle();

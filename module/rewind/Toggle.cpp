@@ -2,6 +2,7 @@
 
 #include "host/CustomFiberThread.h"
 #include "host/Natives.h"
+#include "host/Pad.h"
 #include "overlay/Overlay.h"
 #include "platform.h"
 #include "state/History.h"
@@ -16,7 +17,9 @@ constexpr float kRampStep = 0.015f;
 void TestToggleKey() {
   RewindState& s = rewindState;
   // Polled once per frame in either mode: the query also clears the press.
-  const bool togglePressed = (GetAsyncKeyState(scriptThread.enableKey) & 1) != 0;
+  // The pad's chord counts as a press of the key; Space is the keyboard's.
+  const bool keyPressed = (GetAsyncKeyState(scriptThread.enableKey) & 1) != 0;
+  const bool togglePressed = keyPressed || PadChordMade();
   const bool spaceDown = GetKeyState(VK_SPACE) < 0;
 
   if (!togglePressed && !spaceDown) return;

@@ -17,4 +17,13 @@ void ReadSettings() {
       GetPrivateProfileIntW(PLATFORM_WIDE("Settings"), PLATFORM_WIDE("RecSize"), 2000, path);
   rewindState.pushMode = static_cast<int32_t>(
       GetPrivateProfileIntW(PLATFORM_WIDE("Settings"), PLATFORM_WIDE("Push"), 1, path));
+
+  // The pad is opt-in: with it off its chord is not even read, and the pad
+  // is never asked.
+  rewindState.padEnabled =
+      GetPrivateProfileIntW(PLATFORM_WIDE("Pad"), PLATFORM_WIDE("Enable"), 0, path) != 0 ? 1 : 0;
+  if (rewindState.padEnabled != 0) {
+    rewindState.padToggleButtons = static_cast<uint16_t>(
+        GetPrivateProfileIntW(PLATFORM_WIDE("Pad"), PLATFORM_WIDE("ToggleButtons"), 32, path));
+  }
 }

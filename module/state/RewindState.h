@@ -20,10 +20,21 @@ struct Vector4 {
   float w;
 };
 
+// What the game pad reports in one frame: all released when it can't be read.
+struct PadState {
+  uint16_t buttons;
+  uint8_t leftTrigger;
+  uint8_t rightTrigger;
+};
+
 struct RewindState {
   // Settings, overwritten once on the first frame.
   uint32_t recSize = 2000;
   int32_t pushMode = 1;
+  // The game pad is off unless the settings turn it on; then the chord of
+  // these buttons toggles rewind mode like the toggle key.
+  uint8_t padEnabled = 0;
+  uint16_t padToggleButtons = 32;
 
   // Mode and timeline.
   uint8_t rewinding = 0;
@@ -40,6 +51,10 @@ struct RewindState {
   float letterboxHeight = 0.0f;
   POINT cursorPos = {0, 0};
   POINT lastCursorPos = {0, 0};
+  // Polled once a frame while the pad is on; the previous frame's state
+  // tells a chord just made from one still held.
+  PadState pad = {0, 0, 0};
+  PadState lastPad = {0, 0, 0};
 
   // Game handles and live values, written through the natives' out-pointers.
   int32_t playerChar = 0;

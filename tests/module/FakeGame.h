@@ -64,6 +64,9 @@ class FakeGame : public HostHandler, public WinApiHandler {
   int waits = 0;
   bool hasMtime = false;
   int64_t mtime = 0;
+  bool padConnected = false;
+  XINPUT_GAMEPAD pad = {};
+  int padPolls = 0;
 
   std::vector<RecordedCall> CallsOf(uint32_t hash) const {
     std::vector<RecordedCall> out;
@@ -100,6 +103,13 @@ class FakeGame : public HostHandler, public WinApiHandler {
     point->x = 0;
     point->y = 0;
     return TRUE;
+  }
+  DWORD OnXInputGetState(DWORD, XINPUT_STATE* state) override {
+    ++padPolls;
+    if (!padConnected) return ERROR_DEVICE_NOT_CONNECTED;
+    *state = {};
+    state->Gamepad = pad;
+    return ERROR_SUCCESS;
   }
   bool OnFileModificationTime(const char*, int64_t* seconds) override {
     if (hasMtime) *seconds = mtime;

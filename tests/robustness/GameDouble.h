@@ -65,6 +65,8 @@ struct GameValues {
   bool cursorFails = false;
   bool hasMtime = false;
   int64_t mtime = 0;
+  bool padConnected = false;
+  XINPUT_GAMEPAD pad = {};
 };
 
 class GameDouble : public HostHandler, public WinApiHandler {
@@ -207,6 +209,12 @@ class GameDouble : public HostHandler, public WinApiHandler {
     point->x = values.cursor[0];
     point->y = values.cursor[1];
     return TRUE;
+  }
+  DWORD OnXInputGetState(DWORD, XINPUT_STATE* state) override {
+    if (!values.padConnected) return ERROR_DEVICE_NOT_CONNECTED;
+    *state = {};
+    state->Gamepad = values.pad;
+    return ERROR_SUCCESS;
   }
   bool OnFileModificationTime(const char*, int64_t* seconds) override {
     if (values.hasMtime) *seconds = values.mtime;
