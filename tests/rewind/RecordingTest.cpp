@@ -19,6 +19,7 @@ TEST(Recording, TheFirstFrameRunsEveryStepInOrder) {
                                 "GetPrivateProfileIntW(\"Keys\",\"EnableKey\",118)",
                                 "GetPrivateProfileIntW(\"Settings\",\"RecSize\",2000)",
                                 "GetPrivateProfileIntW(\"Settings\",\"Push\",1)",
+                                "GetPrivateProfileIntW(\"Pad\",\"Enable\",0)",
                                 "DrawScreenText(0.800000012,0.699999988,\"STRING\",\":: 2.000\")",
                                 "QueryLocalPlayerId()",
                                 "PlayerIndexFromId(3)",
