@@ -127,6 +127,10 @@ TEST(MalformedScenarios, EachExitsTwoNamingTheOffendingPath) {
       {"key-code-out-of-range.json", "timeline[0].press[0]"},
       {"key-held-and-released.json", "timeline[0].release[0]"},
       {"cursor-one-number.json", "timeline[0].cursor"},
+      {"pad-a-number.json", "timeline[0].pad"},
+      {"pad-buttons-over-word.json", "timeline[1].pad.buttons"},
+      {"pad-trigger-over-byte.json", "timeline[0].pad.rt"},
+      {"pad-unknown-field.json", "timeline[0].pad.a"},
       {"unsigned-out-of-range.json", "world.playerValue"},
       {"unsigned-negative.json", "world.charCondition"},
       {"integer-out-of-range.json", "world.character"},
@@ -203,9 +207,9 @@ constexpr const char* kWrittenScenario = R"({
     "models": {"7":{"a":[-1.0,-2.3,-0.7],"b":[1.0,2.3,0.7]}}
   },
   "timeline": [
-    {"frame":0,"hold":["Z",69],"cursor":[-1,2147483647]},
-    {"frame":0,"release":["Z"],"press":["F7","SPACE","X","LEFT","RIGHT"],"cursor":null},
-    {"frame":9,"world":{"charVel":[0.0,1.8,0.0],"vehicles":{"-7":null}}}
+    {"frame":0,"hold":["Z",69],"cursor":[-1,2147483647],"pad":{"buttons":65535,"lt":31,"rt":255}},
+    {"frame":0,"release":["Z"],"press":["F7","SPACE","X","LEFT","RIGHT"],"cursor":null,"pad":null},
+    {"frame":9,"world":{"charVel":[0.0,1.8,0.0],"vehicles":{"-7":null}},"pad":{}}
   ]
 }
 )";
