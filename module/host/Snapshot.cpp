@@ -26,4 +26,8 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
     if (count != out->sampleCount) out->sampleCount = historySet.posX.SampleCount();
   }
   out->historyBytes = static_cast<uint32_t>(HistoryMemory::bytesInUse);
+  out->padEnabled = s.padEnabled;
+  out->padButtons = s.pad.buttons;
+  out->padLeftTrigger = s.pad.leftTrigger;
+  out->padRightTrigger = s.pad.rightTrigger;
 }

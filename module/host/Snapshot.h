@@ -8,6 +8,12 @@
 // velY, velZ, rotX, rotY, rotZ, rotW, inVehicleFlag, bodyModeFlag,
 // conditionHist, playerValueHist, charValueHist, vehicleHist, footValueHist,
 // and `historyBytes` the heap memory the histories hold.
+//
+// The pad fields come last and no trace prints them (a trace shows the pad
+// through its XInputGetState lines): `padEnabled` is the [Pad] Enable
+// setting as read (0 or 1), `padButtons`, `padLeftTrigger` and
+// `padRightTrigger` the pad state of the latest poll, all 0 when the pad
+// could not be read.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +35,10 @@ struct QuorvatSnapshot {
   uint32_t sampleCount;
   uint32_t historyCounts[17];
   uint32_t historyBytes;
+  int32_t padEnabled;
+  uint32_t padButtons;
+  uint32_t padLeftTrigger;
+  uint32_t padRightTrigger;
 };
 
 #define QUORVAT_SNAPSHOT_SYMBOL "QuorvatReadSnapshot"
