@@ -4,7 +4,9 @@
 // module's import address table: keyboard, cursor and the file-status call
 // are answered by the operating-system side, and the two settings-file calls
 // are traced and then passed on to the platform, which resolves the path and
-// reads the file in the current directory.
+// reads the file in the current directory. The pad is the one call the
+// module makes through a library it finds itself: the harness loads its own
+// XInput library first (WinApiControl.h), as a game does.
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <string>
 
+#include "WinApiControl.h"
 #include "run/ImportPatch_win32.h"
 #include "run/ModuleLoader.h"
 #include "run/RunError.h"
@@ -20,6 +23,7 @@
 namespace {
 
 WinApiHandler* os = nullptr;
+WinApiSetHandlerFn xinputControl = nullptr;
 
 using GetFullPathNameWFn = DWORD(WINAPI*)(LPCWSTR, DWORD, LPWSTR, LPWSTR*);
 using GetPrivateProfileIntWFn = UINT(WINAPI*)(LPCWSTR, LPCWSTR, INT, LPCWSTR);
@@ -90,6 +94,46 @@ std::string LastError() {
   return "error " + std::to_string(GetLastError());
 }
 
+std::filesystem::path ProgramFolder() {
+  wchar_t self[MAX_PATH * 4] = {};
+  DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+  if (length == 0 || length >= MAX_PATH * 4) return {};
+  return std::filesystem::path(self).parent_path();
+}
+
+// Loaded once, by its path, and kept for the life of the process, as a game
+// keeps its XInput library; every module loaded afterwards finds it by name.
+void LoadXInputStandIn() {
+  if (xinputControl != nullptr) return;
+  std::error_code error;
+  const std::filesystem::path folder = ProgramFolder();
+  std::filesystem::path path = folder / "xinput" / XINPUT_STANDIN_FILE;
+  if (folder.empty() || !std::filesystem::exists(path, error)) path = QUORVAT_BUILT_XINPUT;
+  const std::string name = path.string();
+  HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (library == nullptr) {
+    throw RunError("cannot load the harness's XInput library " + name + ": " + LastError());
+  }
+  // Another library of that name already loaded would be the one the module
+  // finds, and the scenario's pad would never reach it.
+  if (GetModuleHandleW(XINPUT_STANDIN_FILE) != library) {
+    throw RunError(name + ": another library of its name is already loaded");
+  }
+  xinputControl =
+      As<WinApiSetHandlerFn>(Address(GetProcAddress(library, XINPUT_STANDIN_SET_HANDLER)));
+  if (xinputControl == nullptr) {
+    // Wine hands out its own XInput unless told otherwise.
+    throw RunError(name + ": exports no " XINPUT_STANDIN_SET_HANDLER
+                          " (under Wine, run with WINEDLLOVERRIDES=xinput1_4=n,b, as "
+                          "scripts/wine-run does)");
+  }
+}
+
+void SetHandler(WinApiHandler* handler) {
+  os = handler;
+  if (xinputControl != nullptr) xinputControl(handler);
+}
+
 class WindowsModule : public LoadedModule {
  public:
   WindowsModule(std::wstring path, std::string name, HMODULE handle)
@@ -97,7 +141,7 @@ class WindowsModule : public LoadedModule {
   ~WindowsModule() override {
     // FreeLibrary runs the entry point for process detach.
     if (handle_ != nullptr) FreeLibrary(handle_);
-    os = nullptr;
+    SetHandler(nullptr);
   }
 
   void PatchImports() {
@@ -125,7 +169,7 @@ class WindowsModule : public LoadedModule {
     HMODULE handle = handle_;
     handle_ = nullptr;
     if (!FreeLibrary(handle)) throw RunError(name_ + ": cannot unload: " + LastError());
-    os = nullptr;
+    SetHandler(nullptr);
     if (GetModuleHandleW(path_.c_str()) != nullptr) {
       throw RunError(name_ +
                      ": the module stayed loaded after unloading; a second run would "
@@ -157,10 +201,11 @@ std::unique_ptr<LoadedModule> LoadModule(const std::string& path, WinApiHandler&
   if (GetModuleHandleW(wide.c_str()) != nullptr) {
     throw RunError(name + ": the module is already loaded; its static state would not be fresh");
   }
-  os = &handler;
+  LoadXInputStandIn();
+  SetHandler(&handler);
   HMODULE handle = LoadLibraryW(wide.c_str());
   if (handle == nullptr) {
-    os = nullptr;
+    SetHandler(nullptr);
     throw RunError("cannot load the module " + name + ": " + LastError());
   }
   auto module = std::make_unique<WindowsModule>(wide, name, handle);
@@ -169,11 +214,10 @@ std::unique_ptr<LoadedModule> LoadModule(const std::string& path, WinApiHandler&
 }
 
 std::string DefaultModulePath() {
-  wchar_t self[MAX_PATH * 4] = {};
-  DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-  if (length > 0 && length < MAX_PATH * 4) {
+  std::filesystem::path folder = ProgramFolder();
+  if (!folder.empty()) {
     std::error_code error;
-    auto beside = std::filesystem::path(self).parent_path() / "Quorvat.dll";
+    auto beside = folder / "Quorvat.dll";
     if (std::filesystem::exists(beside, error)) return beside.string();
   }
 #if defined(QUORVAT_BUILT_MODULE)

@@ -36,4 +36,15 @@ class WinApiHandler {
 // Installs the handler; null restores the plain behaviour: keys up, cursor at
 // 0, 0, no pad connected, and the real file status.
 extern "C" WINAPI_STANDIN_API void WinApiSetHandler(WinApiHandler* handler);
+#else
+// On Windows the module finds its XInput library by name among those already
+// loaded, so the harness's stand-in for it is a DLL under XInput's own name
+// (xinput/xinput1_4.dll in the build), loaded by its path before the module
+// as a game loads its own. Only XInputGetState reaches the handler through
+// it; the DLL exports its handler control under this plain name.
+#define XINPUT_STANDIN_FILE L"xinput1_4.dll"
+#define XINPUT_STANDIN_SET_HANDLER "WinApiSetHandler"
+extern "C" {
+typedef void (*WinApiSetHandlerFn)(WinApiHandler* handler);
+}
 #endif
