@@ -26,9 +26,13 @@ XInputGetStateFn StateFunction(HMODULE library) {
 
 XInputGetStateFn FindLoaded() {
   for (const wchar_t* name : kLibraries) {
-    HMODULE library = GetModuleHandleW(name);
-    if (library == nullptr) continue;
+    // A reference of our own: a game may let go of its library (some free it
+    // when their controller support shuts down) while the plug-in still
+    // calls into it.
+    HMODULE library = nullptr;
+    if (!GetModuleHandleExW(0, name, &library)) continue;
     if (XInputGetStateFn function = StateFunction(library)) return function;
+    FreeLibrary(library);
   }
   return nullptr;
 }
