@@ -5,7 +5,7 @@ the host library for its functions.
     check_imports.py MAPPING MICROSOFT_HOST MODULE FILE=DLL,DLL... [FILE=...]
 
 - each FILE imports exactly the DLLs listed for it (the C and C++ runtimes
-  are linked in);
+  are linked in), and never an XInput library;
 - MODULE imports nothing from ScriptHook.dll but names of MAPPING's right
   side: no g++ name;
 - MAPPING's right side is exactly what MICROSOFT_HOST, built from the header
@@ -62,6 +62,11 @@ def main(argv):
         want = sorted(name.lower() for name in allowed.split(","))
         if dlls != want:
             failures.append(f"{path} imports {dlls}, expected {want}")
+        # The pad's library is found at run time: with a static import the DLL
+        # would not load at all where there is none.
+        for dll in dlls:
+            if dll.startswith("xinput"):
+                failures.append(f"{path} imports {dll}; XInput must be found at run time")
 
     decorated = set(mapped_names(mapping_path).values())
     for name in pe_tables.host_imports(pe_tables.load(module_path)):
