@@ -29,9 +29,13 @@ void Check(bool ok, const std::string& what) {
   }
 }
 
+// A fault on the host's fiber would otherwise end the process with status 0
+// under Wine, and the test would pass.
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
   std::printf("FAILED: exception 0x%08lX at %p\n", exception->ExceptionRecord->ExceptionCode,
               exception->ExceptionRecord->ExceptionAddress);
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 1);
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
