@@ -40,6 +40,10 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
   std::printf("FAILED: exception 0x%08lX at %p while %s\n",
               exception->ExceptionRecord->ExceptionCode,
               exception->ExceptionRecord->ExceptionAddress, phase);
+  // Ended from the host's fiber, the process would otherwise exit with
+  // status 0 under Wine, and the test pass.
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 1);
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
