@@ -51,8 +51,13 @@ class Display:
 
     def __enter__(self):
         read, write = os.pipe()
+        # -noreset: otherwise the server starts over each time its last
+        # client leaves, and a program connecting just then (the one under
+        # test, while xdotool comes and goes looking for its window) is
+        # turned away.
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             preexec_fn=die_with_parent)
         os.close(write)
