@@ -11,8 +11,8 @@
 
 namespace {
 
-// SDL names the buttons by place, as XInput does: A is the bottom face
-// button on every controller.
+// SDL's game-controller buttons carry XInput's names; XInput's word has no
+// bit for the guide button or SDL's extra ones.
 struct ButtonBit {
   SDL_GameControllerButton button;
   uint16_t bit;
