@@ -43,6 +43,7 @@ def row(what, value, target, met, native_met=None):
 
 for run, what, limit in [
     ("BM_RecordFootFrame/2000", "recording frame, on foot", 1000),
+    ("BM_RecordFootFramePadOn", "recording frame, on foot, game pad on", 1000),
     ("BM_RecordVehicleFrame", "recording frame, in a vehicle", 1000),
     ("BM_RewindFootFrame", "rewind frame, on foot", 1500),
     ("BM_RewindVehiclePushFrame", "rewind frame, vehicle, push mode", 1500),

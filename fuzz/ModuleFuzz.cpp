@@ -2,7 +2,8 @@
 // change what the game answers (world values, bool words with noise in their
 // upper bytes, NaN, infinities, huge and negative numbers, claims of more
 // pending vector results than the record holds), press and hold keys, move
-// or break the cursor, make the histories' allocations fail, and run frames.
+// or break the cursor, plug, unplug and work the game pad and turn it on or
+// off with any chord, make the histories' allocations fail, and run frames.
 // After every frame the histories must agree, hold at most recSize + 1
 // samples and change by at most one sample, and playIndex must name a
 // sample while rewinding. A read outside a history stops at the standard
@@ -159,6 +160,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 5:
         failingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
+        break;
+      case 8:
+        v.padConnected = in.ConsumeBool();
+        v.pad.wButtons = in.ConsumeIntegral<uint16_t>();
+        v.pad.bLeftTrigger = in.ConsumeIntegral<uint8_t>();
+        v.pad.bRightTrigger = in.ConsumeIntegral<uint8_t>();
+        break;
+      case 9:
+        // What the settings file's [Pad] section may say, any chord included.
+        rewindState.padEnabled = in.ConsumeBool() ? 1 : 0;
+        rewindState.padToggleButtons = in.ConsumeIntegral<uint16_t>();
         break;
       default: {
         const int run = in.ConsumeIntegralInRange<int>(1, 64);

@@ -27,6 +27,10 @@ class Seed:
         self.chunks.append((value & 0xFFFFFFFF).to_bytes(4, "big"))
         return self
 
+    def u16(self, value):
+        self.chunks.append((value & 0xFFFF).to_bytes(2, "big"))
+        return self
+
     def i64(self, value):
         self.chunks.append((value & 0xFFFFFFFFFFFFFFFF).to_bytes(8, "big"))
         return self
@@ -70,6 +74,12 @@ class Seed:
 
     def fail_allocations(self, n):
         return self.byte(5).byte(n)
+
+    def pad(self, buttons=0, lt=0, rt=0, connected=True):
+        return self.byte(8).byte(1 if connected else 0).u16(buttons).byte(lt).byte(rt)
+
+    def pad_settings(self, enabled, toggle_buttons=32):
+        return self.byte(9).byte(1 if enabled else 0).u16(toggle_buttons)
 
 
 # Word fields, in the target's order.
@@ -125,11 +135,21 @@ def rewind_before_anything_recorded():
     return s
 
 
+def pad_rewind():
+    # The chord in and out, the triggers and the D-pad both ways past the
+    # ends, a chord held over frames, the pad unplugged mid-rewind.
+    s = Seed().header(30).pad_settings(True, 48).frames(40)
+    s.pad(48).frames(2).pad(0, lt=255).frames(30).pad(8).frames(40).pad(4, rt=200).frames(5)
+    s.pad(48, connected=False).frames(2).pad(48).frames(3).pad(0).frames(2).pad(48).frames(3)
+    s.pad_settings(True, 0).pad(0xFFFF, 255, 255).frames(5).pad_settings(False).frames(5)
+    return s
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "module")
     os.makedirs(out, exist_ok=True)
     for make in (on_foot_rewind, vehicle_push_rewind, hostile_values, out_of_memory,
-                 rewind_before_anything_recorded):
+                 rewind_before_anything_recorded, pad_rewind):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
 

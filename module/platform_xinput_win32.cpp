@@ -42,10 +42,12 @@ XInputGetStateFn LoadFromSystemDirectory() {
   const UINT length = GetSystemDirectoryW(path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
   for (const wchar_t* name : kLibraries) {
-    const size_t nameLength = static_cast<size_t>(lstrlenW(name));
-    if (length + 1 + nameLength >= MAX_PATH) continue;
-    path[length] = L'\\';
-    for (size_t i = 0; i <= nameLength; ++i) path[length + 1 + i] = name[i];
+    size_t at = length;
+    path[at++] = L'\\';
+    const wchar_t* c = name;
+    while (*c != L'\0' && at < MAX_PATH - 1) path[at++] = *c++;
+    if (*c != L'\0') return nullptr;  // no room for the name: load nothing rather than a stub of it
+    path[at] = L'\0';
     // The library's own dependencies are looked for beside it, in the
     // system directory, not in the game's folder.
     HMODULE library = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

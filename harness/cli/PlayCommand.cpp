@@ -9,18 +9,22 @@ std::function<int()> AddPlayCommand(CLI::App& app) {
   struct Given {
     std::string script, settings, record, trace, module;
     uint32_t frameMs = 0;
+    bool virtualPad = false;
   };
   auto given = std::make_shared<Given>();
   CLI::App* play = app.add_subcommand(
       "play",
       "Play the live world in a window with the module loaded: walk, drive, rewind and scrub "
-      "with the keys shown at the bottom; Esc or closing the window ends the session.");
+      "with the keys shown at the bottom, or with a game pad (its buttons and triggers reach the "
+      "module when the settings say [Pad] Enable=1); Esc or closing the window ends the "
+      "session.");
   play->add_option("--script", given->script,
                    "Start from this scenario's world, settings and module time (its timeline is "
                    "not played). Default: a built-in start beside a car.");
-  play->add_option("--settings", given->settings,
-                   "The settings file (toggle key, history length, push mode). Default: the "
-                   "script's settings, else Quorvat.ini in the current directory, else none.");
+  play->add_option(
+      "--settings", given->settings,
+      "The settings file (toggle key, history length, push mode, game pad). Default: the "
+      "script's settings, else Quorvat.ini in the current directory, else none.");
   play->add_option("--record", given->record,
                    "Write the session here as a scenario: `demo --script` plays it again, `run` "
                    "traces it.");
@@ -29,6 +33,12 @@ std::function<int()> AddPlayCommand(CLI::App& app) {
                    "Milliseconds a frame, in real time and in the game. Default: the script's "
                    "frame step, else 16 (about 60 frames a second).")
       ->check(CLI::Range(1, 1000));
+  play->add_flag("--virtual-pad", given->virtualPad,
+                 "Plug in a game pad that lives in this program, for playing without a controller "
+                 "and for tests, driven by lines on standard input, each holding until the next: "
+                 "'BUTTONS LT RT [LX LY]' (XInput's button word 0-65535, e.g. 32 Back, 4096 A; "
+                 "the triggers 0-255; the left stick -32768-32767, +LY forward), 'unplug' or "
+                 "'plug'.");
   play->add_option("--module", given->module,
                    "The module to load. Default: the Quorvat module built next to this program.");
   return [play, given]() -> int {
@@ -42,6 +52,7 @@ std::function<int()> AddPlayCommand(CLI::App& app) {
     options.record = named(given->record);
     options.trace = named(given->trace);
     if (given->frameMs != 0) options.frameMs = given->frameMs;
+    options.virtualPad = given->virtualPad;
     options.modulePath = given->module;
     PlaySession session = RunPlay(options);
     std::cout << PlayReport(session, options);

@@ -12,6 +12,7 @@
 
 #include "formats/ScenarioWriter.h"
 #include "play/PlayInput.h"
+#include "play/PlayPad.h"
 #include "play/PlayWindow.h"
 #include "run/ModuleLoader.h"
 #include "run/RunError.h"
@@ -91,7 +92,7 @@ std::string KeyName(int key) {
   return "key " + std::to_string(key);
 }
 
-std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate) {
+std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate, bool pad) {
   char text[256];
   std::snprintf(text, sizeof text, "frame %lld | speed %.2f | %u samples | ",
                 static_cast<long long>(f.frame), static_cast<double>(f.gameSpeed),
@@ -106,10 +107,17 @@ std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double 
                 static_cast<double>(f.bodyPos.x), static_cast<double>(f.bodyPos.y));
   line += text;
   line += f.inVehicle ? "in car " + std::to_string(f.vehicle) : "on foot";
+  line += pad ? " | pad" : " | no pad";
   return line;
 }
 
-std::string HelpLine(int enableKey) {
+// The line has room for the keys or the pad, not both: the pad's while one
+// is connected.
+std::string HelpLine(int enableKey, bool pad) {
+  if (pad) {
+    return "Pad ([Pad] Enable=1): stick walk/drive  Back or ToggleButtons rewind/resume  "
+           "LT/D-left back  RT/D-right forward  E car  Esc quit";
+  }
   return "WASD walk (Shift runs) or drive  E car in/out  " + KeyName(enableKey) +
          " rewind/resume  Z/Left back  X/Right forward  Space resume  Esc quit";
 }
@@ -154,6 +162,13 @@ PlaySession RunPlay(const PlayOptions& options) {
   }
 
   PlayWindow window;
+  PlayPad pad(options.virtualPad);
+  if (!pad.Unavailable().empty()) {
+    if (options.virtualPad) throw RunError("play: no game pads here: " + pad.Unavailable());
+    std::fprintf(stderr, "quorvat-sim play: no game pads here: %s\n", pad.Unavailable().c_str());
+  }
+  std::optional<VirtualPad> virtualPad;
+  if (options.virtualPad) virtualPad.emplace();
   // Whatever can't be kept is found out before anyone plays.
   Scenario record = start;
   if (options.record) {
@@ -191,11 +206,15 @@ PlaySession RunPlay(const PlayOptions& options) {
     // The module has read its settings by the end of the first frame.
     if (!finder) finder.emplace(state.recSize);
     finder->Add(last);
-    window.Show(world.Frames(), world.Models(), StatusLine(last, state, clock.RecentRate()),
-                HelpLine(state.enableKey));
+    window.Show(world.Frames(), world.Models(),
+                StatusLine(last, state, clock.RecentRate(), pad.Connected()),
+                HelpLine(state.enableKey, pad.Connected()));
     clock.WaitForNextFrame();
+    if (virtualPad) virtualPad->TakeLines();
+    std::vector<KeyEvent> keys =
+        window.TakeKeyEvents([&pad](const SDL_Event& event) { pad.OnEvent(event); });
     std::optional<TimelineEntry> entry =
-        NextEntry(controls, window.TakeKeyEvents(), last, state.enableKey, frameMs / 1000.0f);
+        NextEntry(controls, keys, pad.Read(), last, state.enableKey, frameMs / 1000.0f);
     if (controls.quit) return false;
     if (entry) {
       entry->frame = frame;

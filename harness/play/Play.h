@@ -17,6 +17,7 @@ struct PlayOptions {
   std::optional<std::string> record;    // where the session is written as a scenario
   std::optional<std::string> trace;     // where the trace goes; none: nowhere
   std::optional<uint32_t> frameMs;      // none: the script's frame step, else 16
+  bool virtualPad = false;              // a pad driven from standard input (play/PlayPad.h)
   std::string modulePath;
 };
 

@@ -13,6 +13,12 @@ constexpr float kThrottle = 6.0f;     // m/s², what W adds to the wanted speed
 constexpr float kBrake = 12.0f;       // m/s², what S takes off
 constexpr float kSteerRate = 70.0f;   // degrees a second at speed
 constexpr float kFullSteerAt = 4.0f;  // m/s: slower cars turn proportionally less
+// XInput's own dead zone for the left thumb: a stick at rest rarely reads 0.
+constexpr float kStickDeadZone = 7849.0f / 32767.0f;
+
+struct Stick {
+  float x = 0, y = 0;  // each -1 ... 1, length at most 1
+};
 
 bool Forwarded(int key, int enableKey) {
   return key == enableKey || key == kVkSpace || key == 'Z' || key == 'X' || key == kVkLeft ||
@@ -27,19 +33,33 @@ float Axis(const PlayControls& c, int plus, int minus) {
   return (c.down[plus] ? 1.0f : 0.0f) - (c.down[minus] ? 1.0f : 0.0f);
 }
 
-Vec3f WalkIntent(const PlayControls& c) {
+// Past the dead zone the stick's travel starts again from 0, so that a
+// gentle push still moves the player gently.
+Stick LeftStick(const PadInput& pad) {
+  if (!pad.pad) return {};
+  float x = std::max(-1.0f, pad.stickX / 32767.0f), y = std::max(-1.0f, pad.stickY / 32767.0f);
+  float length = std::hypot(x, y);
+  if (length <= kStickDeadZone) return {};
+  float travel = std::min(1.0f, (length - kStickDeadZone) / (1.0f - kStickDeadZone));
+  return {x / length * travel, y / length * travel};
+}
+
+// The keys win over the stick; a stick pushed all the way runs.
+Vec3f WalkIntent(const PlayControls& c, Stick stick) {
   float x = Axis(c, 'D', 'A'), y = Axis(c, 'W', 'S');
   float length = std::sqrt(x * x + y * y);
-  if (length == 0) return {};
+  if (length == 0) return {stick.x * kRunSpeed, stick.y * kRunSpeed, 0};
   float speed = c.down[kVkShift] ? kRunSpeed : kWalkSpeed;
   return {x / length * speed, y / length * speed, 0};
 }
 
-Vec3f DriveIntent(PlayControls& c, float seconds) {
-  float throttle = Axis(c, 'W', 'S');
-  if (throttle > 0) c.driveSpeed = std::min(kTopSpeed, c.driveSpeed + kThrottle * seconds);
-  if (throttle < 0) c.driveSpeed = std::max(0.0f, c.driveSpeed - kBrake * seconds);
-  float steer = Axis(c, 'A', 'D');
+Vec3f DriveIntent(PlayControls& c, Stick stick, float seconds) {
+  float throttle = std::clamp(Axis(c, 'W', 'S') + stick.y, -1.0f, 1.0f);
+  if (throttle > 0) {
+    c.driveSpeed = std::min(kTopSpeed, c.driveSpeed + kThrottle * throttle * seconds);
+  }
+  if (throttle < 0) c.driveSpeed = std::max(0.0f, c.driveSpeed + kBrake * throttle * seconds);
+  float steer = std::clamp(Axis(c, 'A', 'D') - stick.x, -1.0f, 1.0f);
   c.driveHeading += steer * kSteerRate * seconds * std::min(1.0f, c.driveSpeed / kFullSteerAt);
   float h = c.driveHeading * kPi / 180.0f;
   return {-std::sin(h) * c.driveSpeed, std::cos(h) * c.driveSpeed, 0};
@@ -63,10 +83,16 @@ bool Same(Vec3f a, Vec3f b) {
   return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
+bool Same(const std::optional<ScriptedPad>& a, const std::optional<ScriptedPad>& b) {
+  if (!a || !b) return !a && !b;
+  return a->buttons == b->buttons && a->lt == b->lt && a->rt == b->rt;
+}
+
 }  // namespace
 
 std::optional<TimelineEntry> NextEntry(PlayControls& c, const std::vector<KeyEvent>& events,
-                                       const LiveFrame& last, int enableKey, float frameSeconds) {
+                                       const PadInput& pad, const LiveFrame& last, int enableKey,
+                                       float frameSeconds) {
   TimelineEntry entry;
   WorldPatch world;
   bool carKey = false;
@@ -85,6 +111,11 @@ std::optional<TimelineEntry> NextEntry(PlayControls& c, const std::vector<KeyEve
     if (wanted && !c.held[key]) entry.hold.push_back(key);
     if (!wanted && c.held[key]) entry.release.push_back(key);
     c.held[key] = wanted;
+  }
+  if (!Same(pad.pad, c.padSent)) {
+    entry.setsPad = true;
+    entry.pad = pad.pad;
+    c.padSent = pad.pad;
   }
 
   // The player's input acts only while the game runs forwards; while the
@@ -110,10 +141,10 @@ std::optional<TimelineEntry> NextEntry(PlayControls& c, const std::vector<KeyEve
       c.car = last.vehicle;
     }
     c.driving = true;
-    intent = DriveIntent(c, frameSeconds * last.gameSpeed);
+    intent = DriveIntent(c, LeftStick(pad), frameSeconds * last.gameSpeed);
   } else {
     c.driving = false;
-    if (forwards) intent = WalkIntent(c);
+    if (forwards) intent = WalkIntent(c, LeftStick(pad));
   }
   if (!Same(intent, c.intent) || world.inVehicle) {
     world.charVel = intent;
@@ -121,7 +152,8 @@ std::optional<TimelineEntry> NextEntry(PlayControls& c, const std::vector<KeyEve
   }
   bool worldChanges = world.charVel || world.inVehicle;
   if (worldChanges) entry.world = world;
-  if (!worldChanges && entry.hold.empty() && entry.release.empty() && entry.press.empty()) {
+  if (!worldChanges && entry.hold.empty() && entry.release.empty() && entry.press.empty() &&
+      !entry.setsPad) {
     return std::nullopt;
   }
   return entry;

@@ -1,8 +1,9 @@
 // What the person's keys mean, frame by frame. The module's own keys (the
 // toggle key, Space, Z, X and the left and right arrows) go to the stand-in
 // keyboard under their Windows key codes, every press kept; the movement
-// keys become what the live world takes from a player: the wanted velocity,
-// and getting into or out of a car.
+// keys and the pad's left stick become what the live world takes from a
+// player: the wanted velocity, and getting into or out of a car. The game
+// pad goes to the stand-in's XInputGetState as it is.
 #pragma once
 
 #include <array>
@@ -26,6 +27,13 @@ struct KeyEvent {
   bool down = false;
 };
 
+// The game pad as it is now, in XInput's terms.
+struct PadInput {
+  std::optional<ScriptedPad> pad;  // none: no pad connected
+  // The left stick, -32768 ... 32767 each way, +y pushed away from the player.
+  int16_t stickX = 0, stickY = 0;
+};
+
 // The person's side of the game between frames.
 struct PlayControls {
   std::array<bool, 256> down{};  // keys the person holds
@@ -38,15 +46,17 @@ struct PlayControls {
   float driveHeading = 0;
   bool driving = false;  // the last frame was driven by the person
   int32_t car = 0;
-  Vec3f intent;  // the wanted velocity last given to the world
+  Vec3f intent;                        // the wanted velocity last given to the world
+  std::optional<ScriptedPad> padSent;  // the pad last given to the stand-in: at first, none
 };
 
-// The entry that brings this frame's key events to the module and the
-// world, or none when nothing changes. `last` is the frame that just ended
+// The entry that brings this frame's key events and pad to the module and
+// the world, or none when nothing changes. `last` is the frame that just ended
 // (the world as the person sees it), `enableKey` the module's toggle key,
 // `frameSeconds` the length of a frame. Esc sets `controls.quit`.
 std::optional<TimelineEntry> NextEntry(PlayControls& controls, const std::vector<KeyEvent>& events,
-                                       const LiveFrame& last, int enableKey, float frameSeconds);
+                                       const PadInput& pad, const LiveFrame& last, int enableKey,
+                                       float frameSeconds);
 
 // How far a player on foot may be from a car to get in, metres.
 constexpr float kReachCar = 4.0f;

@@ -163,7 +163,8 @@ void PlayWindow::Show(const std::vector<LiveFrame>& frames,
   }
 }
 
-std::vector<KeyEvent> PlayWindow::TakeKeyEvents() {
+std::vector<KeyEvent> PlayWindow::TakeKeyEvents(
+    const std::function<void(const SDL_Event&)>& others) {
   std::vector<KeyEvent> events;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
@@ -172,6 +173,8 @@ std::vector<KeyEvent> PlayWindow::TakeKeyEvents() {
     } else if ((e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) && e.key.repeat == 0) {
       int key = VirtualKey(e.key.keysym.scancode);
       if (key != 0) events.push_back({key, e.type == SDL_KEYDOWN});
+    } else if (others) {
+      others(e);
     }
   }
   return events;

@@ -3,6 +3,7 @@
 // that belongs to the harness, with the status line and the key help.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 
 struct SDL_Window;
 struct SDL_Surface;
+union SDL_Event;
 
 // The game's screen, and the harness's strip below it.
 constexpr int kPlayViewWidth = 960;
@@ -34,8 +36,8 @@ class PlayWindow {
             const std::string& status, const std::string& help);
 
   // The key events since the last call, under their Windows key codes.
-  // Closing the window comes as Escape.
-  std::vector<KeyEvent> TakeKeyEvents();
+  // Closing the window comes as Escape. Every other event goes to `others`.
+  std::vector<KeyEvent> TakeKeyEvents(const std::function<void(const SDL_Event&)>& others);
 
  private:
   void Close();

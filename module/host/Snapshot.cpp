@@ -6,6 +6,8 @@
 #include "state/RewindState.h"
 
 extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
+  // Exported, so anything that loads the DLL can call it.
+  if (out == nullptr) return;
   const RewindState& s = rewindState;
   out->rewinding = s.rewinding;
   out->playIndex = s.playIndex;
@@ -22,9 +24,6 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   out->buildStamp = s.buildStamp;
   HistoryCounts(out->historyCounts);
   out->sampleCount = out->historyCounts[0];
-  for (uint32_t count : out->historyCounts) {
-    if (count != out->sampleCount) out->sampleCount = historySet.posX.SampleCount();
-  }
   out->historyBytes = static_cast<uint32_t>(HistoryMemory::bytesInUse);
   out->padEnabled = s.padEnabled;
   out->padButtons = s.pad.buttons;

@@ -1,7 +1,9 @@
 #include "state/History.h"
 
 std::size_t HistoryMemory::bytesInUse = 0;
+#if defined(QUORVAT_ALLOCATION_FAILURE_HOOK)
 bool (*HistoryMemory::failHook)(std::size_t) = nullptr;
+#endif
 
 void TrimHistories() {
   HistorySet& h = historySet;

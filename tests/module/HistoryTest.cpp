@@ -194,6 +194,30 @@ TEST_F(Recording, AFrameThatRunsOutOfMemoryIsNotRecordedAtAll) {
   HistoryMemory::failHook = nullptr;
 }
 
+TEST_F(Recording, AFullStoreLosesNothingToAFrameThatRunsOutOfMemory) {
+  // Held at recSize + 1, a frame also drops the oldest sample: that must wait
+  // until the new sample is in. Fail each allocation of a frame in turn.
+  rewindState.recSize = 1000;
+  Record(1001);
+  for (int chosen = 1; chosen <= kHistoryCount; ++chosen) {
+    SCOPED_TRACE(::testing::Message() << "allocation " << chosen);
+    HistoryMemory::failHook = FailChosenAllocation;
+    bool failed = false;
+    for (int attempt = 0; attempt < 1000 && !failed; ++attempt) {
+      const auto before = StoreContents();
+      allocationsThisFrame = 0;
+      failAt = chosen;
+      Record(1);
+      failed = allocationsThisFrame >= chosen;
+      if (failed) {
+        EXPECT_EQ(StoreContents(), before);
+      }
+    }
+    ASSERT_TRUE(failed) << "no frame allocated";
+  }
+  HistoryMemory::failHook = nullptr;
+}
+
 TEST(HistoryMemory, CountsWhatTheHistoriesHold) {
   ResetModule();
   const std::size_t empty = HistoryMemory::bytesInUse;
@@ -202,6 +226,17 @@ TEST(HistoryMemory, CountsWhatTheHistoriesHold) {
   const std::size_t used = HistoryMemory::bytesInUse - empty;
   EXPECT_GE(used, 400000u);
   EXPECT_LT(used, 420000u);  // small blocks and a small map, nothing reserved ahead
+}
+
+TEST(HistoryMemory, GivesBackEveryByteItCounted) {
+  ResetModule();
+  const std::size_t before = HistoryMemory::bytesInUse;
+  {
+    FloatHistory h;
+    for (int i = 0; i < 100000; ++i) h.PushFront(1.0f);
+    for (int i = 0; i < 100000; ++i) h.PopOldest();
+  }
+  EXPECT_EQ(HistoryMemory::bytesInUse, before);
 }
 
 }  // namespace

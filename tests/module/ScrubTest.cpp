@@ -38,4 +38,16 @@ TEST(Scrub, NewerStepsNeverGoBelowTheNewestSample) {
   EXPECT_EQ(game.CallsOf(kTriggerFrontendEvent).size(), 1u);
 }
 
+TEST(Scrub, ANewerStepLandingOnTheNewestSampleIsNoBump) {
+  FakeGame game;
+  ResetModule();
+  game.answers[kQueryScrubStep] = [](NativeContext& c) { c.argSlots[0] = 300; };
+  game.held.insert('X');
+  rewindState.playLength = 10;
+  rewindState.playIndex = 3;
+  Scrub();
+  EXPECT_EQ(rewindState.playIndex, 0);
+  EXPECT_TRUE(game.CallsOf(kTriggerFrontendEvent).empty());
+}
+
 }  // namespace

@@ -13,6 +13,15 @@ import sys
 DEFAULTS = {"enableKey": 118, "recSize": 2000, "pushMode": 1}
 
 
+def run_sim(sim, scenario, trace):
+    run = subprocess.run([sim, "run", str(scenario), "--trace", str(trace)],
+                         capture_output=True, text=True)
+    lines = trace.read_text().splitlines() if trace.exists() else []
+    if run.returncode != 0 or not lines or not json.loads(lines[-1]).get("end"):
+        sys.exit(f"quorvat-sim run {scenario} failed (exit {run.returncode}): {run.stderr}")
+    return lines
+
+
 def main():
     sim, probe, ini, scenario, work = sys.argv[1:6]
     ini, scenario, work = pathlib.Path(ini), pathlib.Path(scenario), pathlib.Path(work)
@@ -27,12 +36,9 @@ def main():
         fresh.write_text(json.dumps({"frames": 1, "settings": shipped}) + "\n")
         sys.exit(f"{scenario} no longer holds the shipped {ini}: replace it with {fresh}")
 
-    trace = work / "trace.jsonl"
-    run = subprocess.run([sim, "run", str(scenario), "--trace", str(trace)],
-                         capture_output=True, text=True)
-    lines = trace.read_text().splitlines() if trace.exists() else []
-    if run.returncode != 0 or not lines or not json.loads(lines[-1]).get("end"):
-        sys.exit(f"quorvat-sim run {scenario} failed (exit {run.returncode}): {run.stderr}")
+    lines = run_sim(sim, scenario, work / "trace.jsonl")
+    if any('"api":"XInputGetState"' in line for line in lines):
+        sys.exit("the shipped settings turn the game pad on; it ships off")
     state = json.loads(lines[-1])["state"]
     got = {field: state[field] for field in DEFAULTS}
     if got != DEFAULTS:
@@ -44,7 +50,16 @@ def main():
     values = [line.rsplit(": ", 1)[-1] for line in answers.stdout.splitlines()]
     if answers.returncode != 0 or values != ["118", "2000", "1"] * 2:
         sys.exit(f"the shipped settings read as\n{answers.stdout}{answers.stderr}")
-    print(f"{ini}: {got}")
+    # The pad's two keys, changed as a player changes them, take effect: the
+    # pad is asked, and its chord is the buttons the file names.
+    edited = shipped.replace("Enable=0", "Enable=1").replace("ToggleButtons=32", "ToggleButtons=16")
+    on = work / "pad-on.json"
+    on.write_text(json.dumps({"frames": 3, "settings": edited,
+                              "timeline": [{"frame": 1, "pad": {"buttons": 16}}]}))
+    lines = run_sim(sim, on, work / "pad-on.jsonl")
+    if not any('"args":[250]' in line and "CueModeSwitch" in line for line in lines):
+        sys.exit("with Enable=1 and ToggleButtons=16 in the shipped file, Start doesn't rewind")
+    print(f"{ini}: {got}, pad off")
 
 
 main()

@@ -4,6 +4,7 @@
 the window's pixels (xwd), the status from the window's title.
 
   play_session.py SIM session      drive, rewind, scrub, resume, record; replay
+  play_session.py SIM pad          the same with the virtual game pad, unplugged at the end
   play_session.py SIM no-display   no display: exit 1 with the message
   play_session.py SIM picture PNG  the README's picture, in the middle of a rewind
 
@@ -51,8 +52,13 @@ class Display:
 
     def __enter__(self):
         read, write = os.pipe()
+        # -noreset: otherwise the server starts over each time its last
+        # client leaves, and a program connecting just then (the one under
+        # test, while xdotool comes and goes looking for its window) is
+        # turned away.
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             preexec_fn=die_with_parent)
         os.close(write)
@@ -145,8 +151,8 @@ class XwdImage:
 
 def start_play(display, sim, workdir, *args):
     process = subprocess.Popen([sim, "play", *args], cwd=workdir, env=display.env,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                               preexec_fn=die_with_parent)
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True, preexec_fn=die_with_parent)
     def found():
         if process.poll() is not None:
             fail("play ended at once: " + process.stderr.read())
@@ -173,49 +179,103 @@ def end_play(process, window):
     return out
 
 
-def walk_rewind_scrub(window):
-    """Walks north a little, presses F7 and holds Z; returns the status
-    before the rewind."""
-    start = wait_for("the first frames", window.status)
-    window.keys("keydown", "w")
-    walked = wait_for("the player to walk a metre north",
-                      lambda: (lambda s: s if s and s["y"] >= start["y"] + 1.0 else None)(
-                          window.status()))
-    window.keys("keyup", "w")
-    if walked["rewinding"] or walked["samples"] < 30:
-        fail("expected some recording by now: %s" % window.title())
-    # A press and release within one frame must still reach the module.
-    window.keys("key", "F7")
-    wait_for("rewinding at game speed -1",
-             lambda: (lambda s: s and s["rewinding"] and s["speed"] == -1.0)(window.status()))
-    window.keys("keydown", "z")
-    wait_for("Z to scrub 20 samples back",
-             lambda: (lambda s: s and s["back"] >= 20)(window.status()))
-    return walked
+class Keys:
+    """The player at the keyboard."""
+
+    def __init__(self, process, window):
+        self.window = window
+
+    @staticmethod
+    def args(work):
+        return []
+
+    def finish(self):
+        pass
+
+    def walk(self, on):
+        self.window.keys("keydown" if on else "keyup", "w")
+
+    def toggle(self):
+        # A press and release within one frame must still reach the module.
+        self.window.keys("key", "F7")
+
+    def older(self, on):
+        self.window.keys("keydown" if on else "keyup", "z")
 
 
-def session(sim):
+class Pad:
+    """The player at the virtual pad: each line is its whole state until the
+    next, so the chord is held until the next line lets it go."""
+
+    def __init__(self, process, window):
+        self.process = process
+        self.window = window
+        wait_for("the pad to be connected", lambda: window.title().endswith("| pad"))
+
+    @staticmethod
+    def args(work):
+        settings = os.path.join(work, "pad.ini")  # the module's pad is off unless this says so
+        with open(settings, "w") as out:
+            out.write("[Pad]\nEnable=1\n")
+        return ["--virtual-pad", "--settings", settings]
+
+    def finish(self):
+        self.send("unplug")
+        wait_for("the pad to be gone", lambda: self.window.title().endswith("| no pad"))
+
+    def send(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+
+    def walk(self, on):
+        self.send("0 0 0 0 32767" if on else "0 0 0")
+
+    def toggle(self):
+        self.send("32 0 0")  # Back, the default chord
+
+    def older(self, on):
+        self.send("0 200 0" if on else "0 0 0")  # the left trigger
+
+
+def session(sim, controls):
+    """Walks north a little, rewinds, scrubs back with the letterbox bars on
+    the screen, resumes; the record replays to the same trace."""
     work = tempfile.mkdtemp(prefix="quorvat-play-test-")
     image = None
+    status = lambda test: (lambda s: s if s and test(s) else None)(window.status())
     try:
         with Display() as display:
             record, trace = os.path.join(work, "session.json"), os.path.join(work, "play.jsonl")
-            process, window = start_play(display, sim, work, "--record", record, "--trace", trace)
+            process, window = start_play(display, sim, work, "--record", record, "--trace", trace,
+                                         *controls.args(work))
             try:
+                player = controls(process, window)
                 image = window.pixels()
                 if image.black_share(3) > 0.1:
                     fail("letterbox bars before any rewind")
-                walk_rewind_scrub(window)
+                start = wait_for("the first frames", window.status)
+                player.walk(True)
+                walked = wait_for("the player to walk a metre north",
+                                  lambda: status(lambda s: s["y"] >= start["y"] + 1.0))
+                player.walk(False)
+                if window.status()["rewinding"] or walked["samples"] < 30:
+                    fail("expected some recording by now: %s" % window.title())
+                player.toggle()
+                wait_for("rewinding at game speed -1",
+                         lambda: status(lambda s: s["rewinding"] and s["speed"] == -1.0))
+                player.older(True)
+                wait_for("scrubbing 20 samples back", lambda: status(lambda s: s["back"] >= 20))
                 image = wait_for("the letterbox bars on the screen", lambda: (
                     lambda i: i if i.black_share(3) > 0.9 and i.black_share(VIEW_H - 4) > 0.9
                     else None)(window.pixels()))
-                window.keys("keyup", "z")
-                window.keys("key", "F7")
-                wait_for("play to resume", lambda: (
-                    lambda s: s and not s["rewinding"] and s["speed"] >= 0)(window.status()))
+                player.older(False)
+                player.toggle()
+                wait_for("play to resume",
+                         lambda: status(lambda s: not s["rewinding"] and s["speed"] >= 0))
                 image = wait_for("the bars to fade away",
                                  lambda: (lambda i: i if i.black_share(3) < 0.1 else None)(
                                      window.pixels()))
+                player.finish()
                 report = end_play(process, window)
             finally:
                 if process.poll() is None:
@@ -288,7 +348,9 @@ if __name__ == "__main__":
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     sim, mode = os.path.abspath(sys.argv[1]), sys.argv[2]
     if mode == "session":
-        session(sim)
+        session(sim, Keys)
+    elif mode == "pad":
+        session(sim, Pad)
     elif mode == "no-display":
         no_display(sim)
     else:

@@ -89,6 +89,11 @@ Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize) {
   s.settings = "[Keys]\r\nEnableKey=" + std::to_string(kToggleKey) +
                "\r\n[Settings]\r\nRecSize=" + std::to_string(recSize) +
                "\r\nPush=" + std::to_string(static_cast<int>(rng.Below(3))) + "\r\n";
+  // Half the runs with the game pad on, some with an odd chord.
+  if (rng.OneIn(2)) {
+    const uint32_t chord = rng.OneIn(4) ? rng.Below(65536) : 32;
+    *s.settings += "[Pad]\r\nEnable=1\r\nToggleButtons=" + std::to_string(chord) + "\r\n";
+  }
   s.world.inVehicle = false;
   for (int32_t handle = 1; handle <= 4; ++handle) s.world.vehicles[handle] = SomeVehicle(rng);
   for (int32_t model = 0; model < 3; ++model) {
@@ -118,6 +123,14 @@ Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize) {
       if (!rng.OneIn(30)) {
         e.cursor =
             CursorPos{static_cast<int32_t>(rng.Below(1920)), static_cast<int32_t>(rng.Below(1080))};
+      }
+    }
+    if (rng.OneIn(10)) {
+      e.setsPad = true;
+      if (!rng.OneIn(20)) {  // else unplugged
+        e.pad =
+            ScriptedPad{static_cast<uint16_t>(rng.OneIn(3) ? 32 : rng.Below(65536)),
+                        static_cast<uint8_t>(rng.Below(256)), static_cast<uint8_t>(rng.Below(256))};
       }
     }
     s.timeline.push_back(std::move(e));

@@ -2,10 +2,12 @@
 """What the shipped binaries import, and under which names the module asks
 the host library for its functions.
 
-    check_imports.py MAPPING MICROSOFT_HOST MODULE FILE=DLL,DLL... [FILE=...]
+    check_imports.py MAPPING MICROSOFT_HOST MODULE ALLOW_LIST FILE=DLL,DLL... [FILE=...]
 
 - each FILE imports exactly the DLLs listed for it (the C and C++ runtimes
   are linked in), and never an XInput library;
+- MODULE imports from the other DLLs exactly the functions of ALLOW_LIST
+  (`DLL function` a line): nothing that was not added to it on purpose;
 - MODULE imports nothing from ScriptHook.dll but names of MAPPING's right
   side: no g++ name;
 - MAPPING's right side is exactly what MICROSOFT_HOST, built from the header
@@ -47,11 +49,35 @@ def mapped_names(path):
     return names
 
 
+def allowed_imports(path):
+    allowed = set()
+    with open(path, encoding="ascii") as listing:
+        for line in listing:
+            if line.strip() and not line.startswith("#"):
+                dll, function = line.split()
+                allowed.add((dll.lower(), function))
+    return allowed
+
+
+def system_imports(pe, host_dll):
+    """What the module imports from DLLs other than ScriptHook.dll."""
+    found = set()
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = entry.dll.decode("latin-1").lower()
+        if dll == host_dll:
+            continue
+        for symbol in entry.imports:
+            name = symbol.name.decode("latin-1") if symbol.name else f"#{symbol.ordinal}"
+            found.add((dll, name))
+    return found
+
+
 def main(argv):
-    if len(argv) < 4:
+    if len(argv) < 5:
         print(__doc__.split("\n\n")[1].strip(), file=sys.stderr)
         return 2
-    mapping_path, ms_host_path, module_path, checks = argv[1], argv[2], argv[3], argv[4:]
+    mapping_path, ms_host_path, module_path, allow_path = argv[1:5]
+    checks = argv[5:]
     pe_tables = check_host_module()
     failures = []
 
@@ -67,6 +93,15 @@ def main(argv):
         for dll in dlls:
             if dll.startswith("xinput"):
                 failures.append(f"{path} imports {dll}; XInput must be found at run time")
+
+    allowed = allowed_imports(allow_path)
+    imported = system_imports(pe_tables.load(module_path), pe_tables.HOST_DLL)
+    for dll, name in sorted(imported - allowed):
+        failures.append(f"{module_path} imports {name} from {dll}, which {allow_path} "
+                        "does not list")
+    for dll, name in sorted(allowed - imported):
+        failures.append(f"{module_path} no longer imports {name} from {dll}: "
+                        f"take it off {allow_path}")
 
     decorated = set(mapped_names(mapping_path).values())
     for name in pe_tables.host_imports(pe_tables.load(module_path)):

@@ -1,0 +1,77 @@
+// Game pads in the play window, through SDL's game-controller API: a real
+// controller, plugged in or out at any time, and a virtual one that lives in
+// this process and is driven from standard input, for playing without a
+// controller and for tests.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+
+#include "play/PlayInput.h"
+
+// The player's pad: the first controller plugged in, until it is unplugged;
+// then the next one still plugged in, if any. Made after the window, which
+// starts SDL.
+class PlayPad {
+ public:
+  // `background`: the pad counts while another window has the keyboard,
+  // as the virtual pad needs when its lines are typed into a terminal.
+  explicit PlayPad(bool background);
+  ~PlayPad();
+  PlayPad(const PlayPad&) = delete;
+  PlayPad& operator=(const PlayPad&) = delete;
+
+  // Why there are no pads at all (SDL could not start its controller
+  // support), empty when they work.
+  const std::string& Unavailable() const { return unavailable_; }
+
+  // Plugging in and out; every other event is left alone.
+  void OnEvent(const SDL_Event& event);
+
+  // The pad as SDL's last event pump left it, in XInput's terms.
+  PadInput Read() const;
+  bool Connected() const { return controller_ != nullptr; }
+
+ private:
+  void Open(int deviceIndex);
+  void Close();
+
+  std::string unavailable_;
+  SDL_GameController* controller_ = nullptr;
+  SDL_JoystickID instance_ = -1;
+};
+
+// A game controller that exists only inside this process, so that SDL
+// finds it as it finds a real one. It takes one line of the file
+// descriptor at a time (standard input by default), each holding until the
+// next:
+//   BUTTONS LT RT [LX LY]   XInput's button word (0 ... 65535), the triggers
+//                           (0 ... 255), the left stick (-32768 ... 32767,
+//                           +LY away from the player; 0 0 when left out)
+//   unplug, plug            takes it away and plugs it in again
+// A line that is none of these is ignored with a word on standard error.
+class VirtualPad {
+ public:
+  // Plugs it in. Throws RunError when SDL can't make one.
+  explicit VirtualPad(int fd = 0);
+  ~VirtualPad();
+  VirtualPad(const VirtualPad&) = delete;
+  VirtualPad& operator=(const VirtualPad&) = delete;
+
+  // Takes the lines that have come since the last call, without waiting
+  // for more; SDL's next event pump brings them to the pad.
+  void TakeLines();
+
+ private:
+  void Plug();
+  void Unplug();
+  void Apply(const std::string& line);
+
+  int fd_;
+  bool ended_ = false;  // the other end has closed: the pad stays as it is
+  std::string partial_;
+  int64_t lineNumber_ = 0;
+  SDL_Joystick* joystick_ = nullptr;
+};
