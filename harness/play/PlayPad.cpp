@@ -34,6 +34,9 @@ constexpr ButtonBit kButtons[] = {
     {SDL_CONTROLLER_BUTTON_Y, 0x8000},
 };
 
+// The two bits of XInput's word that no button sets.
+constexpr long long kNoButtons = 0x0C00;
+
 // SDL's triggers run 0 ... 32767, XInput's 0 ... 255.
 uint8_t TriggerByte(Sint16 value) {
   if (value <= 0) return 0;
@@ -53,8 +56,8 @@ constexpr size_t kLongestLine = 256;
 
 }  // namespace
 
-PlayPad::PlayPad(bool background) {
-  if (background) SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+PlayPad::PlayPad(bool virtualOnly) : virtualOnly_(virtualOnly) {
+  if (virtualOnly) SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
   // The controllers plugged in already arrive as events, like later ones.
   if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) unavailable_ = SDL_GetError();
 }
@@ -62,6 +65,10 @@ PlayPad::PlayPad(bool background) {
 PlayPad::~PlayPad() {
   Close();
   if (unavailable_.empty()) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+}
+
+bool PlayPad::Takes(int deviceIndex) const {
+  return !virtualOnly_ || SDL_JoystickIsVirtual(deviceIndex) == SDL_TRUE;
 }
 
 void PlayPad::Open(int deviceIndex) {
@@ -79,11 +86,12 @@ void PlayPad::Close() {
 
 void PlayPad::OnEvent(const SDL_Event& event) {
   if (event.type == SDL_CONTROLLERDEVICEADDED) {
-    if (controller_ == nullptr) Open(event.cdevice.which);
+    if (controller_ == nullptr && Takes(event.cdevice.which)) Open(event.cdevice.which);
   } else if (event.type == SDL_CONTROLLERDEVICEREMOVED && event.cdevice.which == instance_) {
     Close();
     for (int i = 0; i < SDL_NumJoysticks() && controller_ == nullptr; ++i) {
-      if (SDL_IsGameController(i) && SDL_JoystickGetDeviceInstanceID(i) != event.cdevice.which) {
+      if (SDL_IsGameController(i) && Takes(i) &&
+          SDL_JoystickGetDeviceInstanceID(i) != event.cdevice.which) {
         Open(i);
       }
     }
@@ -212,6 +220,13 @@ void VirtualPad::Apply(const std::string& line) {
   if (!valid || (count != 3 && count != 5)) {
     std::cerr << "quorvat-sim play: virtual pad: line " << lineNumber_
               << " ignored: expected \"BUTTONS LT RT [LX LY]\", \"unplug\" or \"plug\"\n";
+    return;
+  }
+  // Nothing could carry them to the module: a line that sets them is a
+  // mistake, not a pad to play with.
+  if ((value[0] & kNoButtons) != 0) {
+    std::cerr << "quorvat-sim play: virtual pad: line " << lineNumber_
+              << " ignored: no button sets 0x0400 or 0x0800 of XInput's word\n";
     return;
   }
   if (joystick_ == nullptr) return;

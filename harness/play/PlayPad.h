@@ -16,9 +16,11 @@
 // starts SDL.
 class PlayPad {
  public:
-  // `background`: the pad counts while another window has the keyboard,
-  // as the virtual pad needs when its lines are typed into a terminal.
-  explicit PlayPad(bool background);
+  // `virtualOnly`: only a pad that lives in this process (VirtualPad below)
+  // is taken, so that a real one plugged into the machine can't stand in
+  // for it; and it counts while another window has the keyboard, as it
+  // needs when its lines are typed into a terminal.
+  explicit PlayPad(bool virtualOnly);
   ~PlayPad();
   PlayPad(const PlayPad&) = delete;
   PlayPad& operator=(const PlayPad&) = delete;
@@ -35,9 +37,11 @@ class PlayPad {
   bool Connected() const { return controller_ != nullptr; }
 
  private:
+  bool Takes(int deviceIndex) const;
   void Open(int deviceIndex);
   void Close();
 
+  bool virtualOnly_;
   std::string unavailable_;
   SDL_GameController* controller_ = nullptr;
   SDL_JoystickID instance_ = -1;
@@ -47,9 +51,11 @@ class PlayPad {
 // finds it as it finds a real one. It takes one line of the file
 // descriptor at a time (standard input by default), each holding until the
 // next:
-//   BUTTONS LT RT [LX LY]   XInput's button word (0 ... 65535), the triggers
-//                           (0 ... 255), the left stick (-32768 ... 32767,
-//                           +LY away from the player; 0 0 when left out)
+//   BUTTONS LT RT [LX LY]   XInput's button word (0 ... 65535, without
+//                           0x0400 and 0x0800, which no button sets), the
+//                           triggers (0 ... 255), the left stick
+//                           (-32768 ... 32767, +LY away from the player;
+//                           0 0 when left out)
 //   unplug, plug            takes it away and plugs it in again
 // A line that is none of these is ignored with a word on standard error.
 class VirtualPad {

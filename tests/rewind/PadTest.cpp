@@ -9,7 +9,9 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-const char* const kPadOn = "[Pad]\nEnable=1\nToggleButtons=48\n";  // Start and Back together
+// Any value but 0 turns the pad on; only the mask's low 16 bits count (48:
+// Start and Back together).
+const char* const kPadOn = "[Pad]\nEnable=-1\nToggleButtons=65584\n";
 
 json PadScenario(int frames, json settings, json timeline) {
   return {{"frames", frames},
@@ -35,8 +37,9 @@ TEST(Pad, OffItIsNeverAskedAndItsChordIsNotRead) {
 TEST(Pad, TheChordTogglesOnlyOnTheFrameItIsMadeAndNeverWhileSpaceIsHeld) {
   const Trace trace = RunScenario(PadScenario(
       16, kPadOn,
-      {At(3, {{"pad", Pad(16)}}),  // one button of the chord alone
-       At(4, {{"pad", Pad(48 | 4096)}}), At(7, {{"pad", Pad(0)}}), At(8, {{"pad", Pad(48)}}),
+      {At(3, {{"pad", Pad(16)}}),                            // one button of the chord alone
+       At(4, {{"pad", Pad(48 | 4096)}, {"press", {"F7"}}}),  // and a key press: one toggle
+       At(7, {{"pad", Pad(0)}}), At(8, {{"pad", Pad(48)}}),
        At(9, {{"hold", {"SPACE"}}, {"pad", Pad(0)}}), At(10, {{"pad", Pad(48)}}),
        At(11, {{"release", {"SPACE"}}}),  // still held: not made again
        At(12, {{"pad", nullptr}}), At(13, {{"pad", Pad(48)}})}));
@@ -60,12 +63,14 @@ TEST(Pad, TriggersAboveThirtyAndTheDpadScrubAfterTheKeysOfTheirDirection) {
   timeline.push_back(At(10, {{"pad", Pad(8)}}));                          // D-pad right: newer
   timeline.push_back(At(11, {{"pad", Pad(0, 0, 31)}, {"hold", {"Z"}}}));  // the key's older wins
   timeline.push_back(At(12, {{"pad", Pad(0, 31)}, {"release", {"Z"}}, {"hold", {"X"}}}));
-  const Trace trace = RunScenario(PadScenario(13, "[Pad]\nEnable=1\n", timeline));
+  timeline.push_back(At(13, {{"pad", Pad(0, 0, 40)}, {"release", {"X"}}}));  // newer
+  const Trace trace = RunScenario(PadScenario(14, "[Pad]\nEnable=1\n", timeline));
   std::vector<std::string> placed;
-  for (int f = 7; f <= 12; ++f) placed.push_back(trace.Frame(f, {"PlaceCharacter"}).at(0));
-  EXPECT_EQ(placed, (Calls{"PlaceCharacter(5,5,0,0)", "PlaceCharacter(5,4,0,0)",
-                           "PlaceCharacter(5,3,0,0)", "PlaceCharacter(5,4,0,0)",
-                           "PlaceCharacter(5,3,0,0)", "PlaceCharacter(5,2,0,0)"}));
+  for (int f = 7; f <= 13; ++f) placed.push_back(trace.Frame(f, {"PlaceCharacter"}).at(0));
+  EXPECT_EQ(placed,
+            (Calls{"PlaceCharacter(5,5,0,0)", "PlaceCharacter(5,4,0,0)", "PlaceCharacter(5,3,0,0)",
+                   "PlaceCharacter(5,4,0,0)", "PlaceCharacter(5,3,0,0)", "PlaceCharacter(5,2,0,0)",
+                   "PlaceCharacter(5,3,0,0)"}));
   // Nothing scrubbing older, the newer keys are asked before the pad.
   EXPECT_EQ(trace.Frame(10, {"GetKeyState"}),
             (Calls{"GetKeyState(32)", "GetKeyState(90)", "GetKeyState(37)", "GetKeyState(88)",

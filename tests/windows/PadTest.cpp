@@ -5,6 +5,9 @@
 //   pad_test Quorvat.dll none    (every XInput library disabled)
 //   pad_test Quorvat.dll system  (the system's own library, no controller)
 //   pad_test Quorvat.dll game    (the game loads the one of its folder first)
+//   pad_test Quorvat.dll wrapper (the game loads a wrapper of its folder under
+//                                 xinput1_3.dll, then another component the
+//                                 system's xinput1_4.dll)
 #include <windows.h>
 #include <xinput.h>
 
@@ -118,21 +121,30 @@ bool Released(const QuorvatSnapshot& s) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc == 3 ? argv[2] : "";
-  if (mode != "none" && mode != "system" && mode != "game") {
-    std::printf("usage: pad_test PATH_OF_Quorvat.dll none|system|game\n");
+  if (mode != "none" && mode != "system" && mode != "game" && mode != "wrapper") {
+    std::printf("usage: pad_test PATH_OF_Quorvat.dll none|system|game|wrapper\n");
     return 2;
   }
   SetUnhandledExceptionFilter(ReportCrash);
 
   GamePad pad;
   HMODULE gameLibrary = nullptr;
-  if (mode == "game") {
-    std::wstring own = Folder(nullptr) + L"\\xinput1_4.dll";
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  if (mode == "game" || mode == "wrapper") {
+    std::wstring own = Folder(nullptr) + (mode == "game" ? L"\\xinput1_4.dll" : L"\\xinput1_3.dll");
     gameLibrary = LoadLibraryW(own.c_str());
     auto control = Lookup<WinApiSetHandlerFn>(gameLibrary, XINPUT_STANDIN_SET_HANDLER);
     Check(control != nullptr, "the game loads the XInput library of its folder");
     if (control == nullptr) return 1;
     control(&pad);
+  }
+  if (mode == "wrapper") {
+    const std::wstring systems = std::wstring(system) + L"\\xinput1_4.dll";
+    HMODULE other = LoadLibraryW(systems.c_str());
+    Check(other != nullptr && lstrcmpiW(Folder(other).c_str(), system) == 0,
+          "another component loads the system's XInput library");
+    if (other == nullptr) return 1;
   }
 
   HostSetHandler(&host);
@@ -147,8 +159,6 @@ int main(int argc, char** argv) {
     Check(LoadedXInput() == nullptr, "no XInput library is loaded, so nothing is asked");
     Check(Released(s), "the pad reads as released");
   } else if (mode == "system") {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
     HMODULE library = LoadedXInput();
     Check(library != nullptr && lstrcmpiW(Folder(library).c_str(), system) == 0,
           "the module loaded the system directory's XInput library, not the game folder's");
@@ -158,6 +168,9 @@ int main(int argc, char** argv) {
     Check(getState != nullptr && getState(0, &state) == ERROR_DEVICE_NOT_CONNECTED,
           "that library reports no controller connected");
     Check(Released(s), "the pad reads as released");
+  } else if (mode == "wrapper") {
+    Check(pad.calls == 5, "the module asks the wrapper, not the system's library");
+    Check(s.padButtons == 0x1000 && s.padLeftTrigger == 40, "the wrapper's pad reaches the module");
   } else {
     Check(pad.calls == 5, "the module asks the game's library, once a frame");
     Check(s.padButtons == 0x1000 && s.padLeftTrigger == 40, "the game's pad reaches the module");
