@@ -35,6 +35,13 @@ struct RewindState {
   // these buttons toggles rewind mode like the toggle key.
   uint8_t padEnabled = 0;
   uint16_t padToggleButtons = 32;
+  // The scrub and resume keys, movable for keyboards on which 'Z' and 'X'
+  // are far apart; the start-up hint and the seconds label, off unless set.
+  int32_t olderKey = 'Z';
+  int32_t newerKey = 'X';
+  int32_t resumeKey = VK_SPACE;
+  uint8_t hintEnabled = 0;
+  uint8_t secondsEnabled = 0;
 
   // Mode and timeline.
   uint8_t rewinding = 0;
