@@ -23,6 +23,22 @@ int64_t ScrubStep(uint32_t quarters) {
   return static_cast<int64_t>(static_cast<uint64_t>(QueryScrubStep()) * quarters / 400u);
 }
 
+// Moves the scrub position, and with the seconds label on carries the
+// label's sum along: only the samples passed over are added or taken away,
+// so a frame costs the same wherever playIndex lies in a long history.
+void MoveTo(RewindState& s, int32_t index) {
+  if (s.secondsEnabled != 0) {
+    const DurationHistory& lengths = historySet.frameMsHist;
+    for (int32_t i = s.playIndex; i < index; ++i) {
+      s.scrubBackMs += lengths[static_cast<uint32_t>(i)];
+    }
+    for (int32_t i = index; i < s.playIndex; ++i) {
+      s.scrubBackMs -= lengths[static_cast<uint32_t>(i)];
+    }
+  }
+  s.playIndex = index;
+}
+
 // Towards older samples. Guarded at playLength, not playLength - 1: at the
 // oldest sample a held key still takes a step and bumps into the end again.
 void ScrubOlder(RewindState& s, uint32_t quarters) {
@@ -30,9 +46,9 @@ void ScrubOlder(RewindState& s, uint32_t quarters) {
   // In 64 bits, so that no step, however large, wraps the index around.
   const int64_t next = static_cast<int64_t>(s.playIndex) + ScrubStep(quarters);
   if (next < s.playLength) {
-    s.playIndex = static_cast<int32_t>(next);
+    MoveTo(s, static_cast<int32_t>(next));
   } else {
-    s.playIndex = s.playLength - 1;
+    MoveTo(s, s.playLength - 1);
     TriggerFrontendEvent();
   }
   CueRewindActivity();
@@ -42,9 +58,9 @@ void ScrubNewer(RewindState& s, uint32_t quarters) {
   if (s.playIndex <= 0) return;
   const int64_t next = static_cast<int64_t>(s.playIndex) - ScrubStep(quarters);
   if (next >= 0) {
-    s.playIndex = static_cast<int32_t>(next);
+    MoveTo(s, static_cast<int32_t>(next));
   } else {
-    s.playIndex = 0;
+    MoveTo(s, 0);
     TriggerFrontendEvent();
   }
   CueRewindActivity();

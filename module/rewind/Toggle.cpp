@@ -45,6 +45,7 @@ void EnterRewindMode() {
   RewindState& s = rewindState;
   SetGameSpeed(-1.0f);
   s.playIndex = 0;
+  s.scrubBackMs = 0;
   // Nothing is recorded while rewinding, so this stays the length of every
   // history until the next entry.
   s.playLength = static_cast<int32_t>(historySet.posX.SampleCount());

@@ -73,6 +73,19 @@ struct RewindState {
   uint32_t playerValue = 0;
   uint32_t charValue = 0;  // last value applied from charValueHist, never read from the game
 
+  // The frame clock, kept only with the seconds label on: ticks a second,
+  // the previous frame's reading (for the module's whole life: a script
+  // body entered again measures from the last frame of the earlier entry),
+  // and this frame's length in milliseconds, at most 1000.
+  int64_t clockFrequency = 0;
+  int64_t lastClockReading = 0;
+  uint8_t clockRead = 0;  // lastClockReading holds a reading
+  uint16_t frameMs = 0;
+  // Milliseconds of recorded play from the scrub position up to the newest
+  // sample: the frame lengths of samples 0 ... playIndex - 1, kept in step
+  // with every move of playIndex rather than summed anew each frame.
+  uint64_t scrubBackMs = 0;
+
   // Start-up stamp.
   float buildStamp = 0.0f;
   struct _stat64 fileStatus = {};
