@@ -32,6 +32,7 @@ void WorldPatch::ApplyTo(WorldState& w) const {
   if (bodyMode) w.bodyMode = *bodyMode;
   if (boxBlocked) w.boxBlocked = *boxBlocked;
   if (nearVehicle) w.nearVehicle = *nearVehicle;
+  if (clockUs) w.clockUs = *clockUs;
   for (const auto& [handle, entry] : vehicles) {
     if (entry) {
       w.vehicles[handle] = *entry;
@@ -249,11 +250,11 @@ class Reader {
 
   WorldPatch World(const Json& value, const std::string& path) const {
     Object(value, path, "an object of world fields");
-    OnlyKnown(
-        value, path,
-        {"localPlayer", "playerIndex", "character", "playerValue", "frameStep", "scrubStep",
-         "charValue", "inVehicle", "vehicle", "charPos", "heading", "charVel", "charCondition",
-         "footValue", "bodyMode", "boxBlocked", "nearVehicle", "vehicles", "models"});
+    OnlyKnown(value, path,
+              {"localPlayer", "playerIndex", "character",     "playerValue", "frameStep",
+               "scrubStep",   "charValue",   "inVehicle",     "vehicle",     "charPos",
+               "heading",     "charVel",     "charCondition", "footValue",   "bodyMode",
+               "boxBlocked",  "nearVehicle", "clockUs",       "vehicles",    "models"});
     WorldPatch patch;
     for (const auto& member : value.items()) {
       const std::string& key = member.key();
@@ -276,6 +277,7 @@ class Reader {
       if (key == "bodyMode") patch.bodyMode = Bool(v, at);
       if (key == "boxBlocked") patch.boxBlocked = Bool(v, at);
       if (key == "nearVehicle") patch.nearVehicle = Int32(v, at);
+      if (key == "clockUs") patch.clockUs = Uint32(v, at);
       if (key == "vehicles") {
         Object(v, at, "an object: vehicle handle -> vehicle");
         for (const auto& entry : v.items()) {

@@ -47,6 +47,9 @@ struct WorldState {
   bool bodyMode = false;
   bool boxBlocked = false;
   int32_t nearVehicle = 0;
+  // Microseconds the performance counter moves on at the start of each frame
+  // after the first.
+  uint32_t clockUs = 16667;
   std::map<int32_t, ScriptedVehicle> vehicles;
   std::map<int32_t, ScriptedModel> models;
 };
@@ -54,7 +57,7 @@ struct WorldState {
 // The world fields a scenario names; the others keep their values.
 struct WorldPatch {
   std::optional<int32_t> localPlayer, playerIndex, character, vehicle, footValue, nearVehicle;
-  std::optional<uint32_t> playerValue, frameStep, scrubStep, charValue, charCondition;
+  std::optional<uint32_t> playerValue, frameStep, scrubStep, charValue, charCondition, clockUs;
   std::optional<bool> inVehicle, bodyMode, boxBlocked;
   std::optional<Vec3f> charPos, charVel;
   std::optional<float> heading;

@@ -68,6 +68,7 @@ Json World(const WorldPatch& p) {
   Put(w, "bodyMode", p.bodyMode);
   Put(w, "boxBlocked", p.boxBlocked);
   Put(w, "nearVehicle", p.nearVehicle);
+  Put(w, "clockUs", p.clockUs);
   if (!p.vehicles.empty()) {
     Json vehicles = Json::object();
     for (const auto& [handle, v] : p.vehicles) {

@@ -40,6 +40,12 @@ void GameHost::StartFrame() {
     os_.ApplyInput(entry);
     world_.Apply(entry);
   }
+  TakeLiveInput();
+  // After the entries: a frame's own clockUs sets how long the frame lasted.
+  if (trace_.Frame() > 0) os_.AdvanceClock(world_.ClockStepUs());
+}
+
+void GameHost::TakeLiveInput() {
   if (!liveInput_ || stopped_) return;
   std::vector<TimelineEntry> now;
   try {

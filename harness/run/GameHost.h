@@ -23,7 +23,9 @@ class GameHost : public HostHandler {
 
   // An entry of the script body that is to last `frames` frames.
   void BeginEntry(int64_t frames);
-  // Applies the timeline entries of the current frame (once per frame).
+  // Applies the timeline entries (and the live input) of the current frame,
+  // then, after frame 0, moves the clock on by the world's step. Once per
+  // frame.
   void StartFrame();
   int64_t Frame() const { return trace_.Frame(); }
   // Asked at every Wait; a non-empty answer is the run's fault.
@@ -48,6 +50,7 @@ class GameHost : public HostHandler {
 
  private:
   void SetFault(std::string message);
+  void TakeLiveInput();
   std::string At() const;
   void TraceNative(const NativeInfo& info, const NativeContext& context);
 

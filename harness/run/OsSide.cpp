@@ -36,6 +36,14 @@ void OsSide::TraceKeyCall(const char* api, int virtualKey) {
   trace_.EndLine();
 }
 
+void OsSide::TraceCall(const char* api) {
+  trace_.BeginLine();
+  trace_.Raw(",\"api\":\"");
+  trace_.Raw(api);
+  trace_.Raw("\",\"args\":[]");
+  trace_.EndLine();
+}
+
 SHORT OsSide::OnGetAsyncKeyState(int virtualKey) {
   TraceKeyCall("GetAsyncKeyState", virtualKey);
   if (!IsKey(virtualKey)) return 0;
@@ -53,9 +61,7 @@ SHORT OsSide::OnGetKeyState(int virtualKey) {
 }
 
 BOOL OsSide::OnGetCursorPos(POINT* point) {
-  trace_.BeginLine();
-  trace_.Raw(",\"api\":\"GetCursorPos\",\"args\":[]");
-  trace_.EndLine();
+  TraceCall("GetCursorPos");
   if (!cursor_ || point == nullptr) return FALSE;
   point->x = cursor_->x;
   point->y = cursor_->y;
@@ -75,6 +81,20 @@ DWORD OsSide::OnXInputGetState(DWORD userIndex, XINPUT_STATE* state) {
   state->Gamepad.bLeftTrigger = pad_->lt;
   state->Gamepad.bRightTrigger = pad_->rt;
   return ERROR_SUCCESS;
+}
+
+BOOL OsSide::OnQueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+  TraceCall("QueryPerformanceFrequency");
+  if (frequency == nullptr) return FALSE;
+  frequency->QuadPart = 1000000;  // the counter counts microseconds
+  return TRUE;
+}
+
+BOOL OsSide::OnQueryPerformanceCounter(LARGE_INTEGER* counter) {
+  TraceCall("QueryPerformanceCounter");
+  if (counter == nullptr) return FALSE;
+  counter->QuadPart = counter_;
+  return TRUE;
 }
 
 bool OsSide::OnFileModificationTime(const char*, int64_t* seconds) {

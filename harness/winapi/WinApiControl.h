@@ -23,6 +23,27 @@ class WinApiHandler {
   // Fills the state and returns 0, or returns ERROR_DEVICE_NOT_CONNECTED and
   // writes nothing.
   virtual DWORD OnXInputGetState(DWORD userIndex, XINPUT_STATE* state) = 0;
+  // The performance counter: write the count and return TRUE, or return FALSE
+  // and write nothing (a null pointer). By default the plain behaviour of the
+  // stand-ins without a handler.
+  virtual BOOL OnQueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+    return PlainPerformanceFrequency(frequency);
+  }
+  virtual BOOL OnQueryPerformanceCounter(LARGE_INTEGER* counter) {
+    return PlainPerformanceCounter(counter);
+  }
+  // 1000000 counts a second, and a counter that stays at 0: no test relies
+  // on wall time.
+  static BOOL PlainPerformanceFrequency(LARGE_INTEGER* frequency) {
+    if (frequency == nullptr) return FALSE;
+    frequency->QuadPart = 1000000;
+    return TRUE;
+  }
+  static BOOL PlainPerformanceCounter(LARGE_INTEGER* counter) {
+    if (counter == nullptr) return FALSE;
+    counter->QuadPart = 0;
+    return TRUE;
+  }
   // The modification time (seconds since 1970, UTC) of the file at `path`;
   // false when the file is to be reported missing.
   virtual bool OnFileModificationTime(const char* path, int64_t* seconds) = 0;
@@ -34,7 +55,8 @@ class WinApiHandler {
 
 #if !defined(_WIN32)
 // Installs the handler; null restores the plain behaviour: keys up, cursor at
-// 0, 0, no pad connected, and the real file status.
+// 0, 0, no pad connected, the real file status, and a performance counter
+// that stays at 0 with 1000000 counts a second.
 extern "C" WINAPI_STANDIN_API void WinApiSetHandler(WinApiHandler* handler);
 #else
 // On Windows the module finds its XInput library by name among those already

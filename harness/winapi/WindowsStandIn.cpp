@@ -206,6 +206,16 @@ DWORD XInputGetState(DWORD userIndex, XINPUT_STATE* state) {
   return ERROR_DEVICE_NOT_CONNECTED;
 }
 
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+  if (handler != nullptr) return handler->OnQueryPerformanceFrequency(frequency);
+  return WinApiHandler::PlainPerformanceFrequency(frequency);
+}
+
+BOOL QueryPerformanceCounter(LARGE_INTEGER* counter) {
+  if (handler != nullptr) return handler->OnQueryPerformanceCounter(counter);
+  return WinApiHandler::PlainPerformanceCounter(counter);
+}
+
 int _stat64(const char* path, struct _stat64* status) {
   if (path == nullptr || status == nullptr) {
     errno = EINVAL;

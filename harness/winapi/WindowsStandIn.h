@@ -41,6 +41,21 @@ typedef const WCHAR* LPCWSTR;
 typedef void* HINSTANCE;
 typedef void* LPVOID;
 
+// A signed 64-bit count with the Windows layout: 8 bytes, the low half
+// first, readable whole or by halves.
+union LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  };
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  int64_t QuadPart;
+};
+static_assert(sizeof(LARGE_INTEGER) == 8, "LARGE_INTEGER has the Windows size");
+
 struct POINT {
   LONG x;
   LONG y;
@@ -101,6 +116,11 @@ WINAPI_STANDIN_API SHORT GetKeyState(int virtualKey);
 WINAPI_STANDIN_API BOOL GetCursorPos(POINT* point);
 // 0 and the pad's state, or ERROR_DEVICE_NOT_CONNECTED with nothing written.
 WINAPI_STANDIN_API DWORD XInputGetState(DWORD userIndex, XINPUT_STATE* state);
+// The performance counter, in counts of the frequency a second. Without a
+// handler the frequency is 1000000 and the counter stays at 0 (no test relies
+// on wall time); a null out-pointer gets FALSE and nothing written.
+WINAPI_STANDIN_API BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+WINAPI_STANDIN_API BOOL QueryPerformanceCounter(LARGE_INTEGER* counter);
 WINAPI_STANDIN_API int _stat64(const char* path, struct _stat64* status);
 // Like the Windows runtime's: null for times before 1970 or after 07:59:59 UTC
 // on 1 January 3001.

@@ -10,6 +10,7 @@ class ScriptedWorld : public World {
 
   void Apply(const TimelineEntry& entry) override;
   void Answer(NativeCall& call) override;
+  uint32_t ClockStepUs() const override { return state_.clockUs; }
 
   const WorldState& State() const { return state_; }
 

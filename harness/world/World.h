@@ -106,4 +106,9 @@ class World {
   // before that frame's timeline entries. A world without a clock of its
   // own ignores it.
   virtual void BeginFrame(int64_t /*frame*/) {}
+  // How far the performance counter moves on, in microseconds, at the start
+  // of this frame (every frame after the first), asked after the frame's
+  // timeline entries are applied. A world whose frames last a known time
+  // answers that; by default a frame lasts the scenario's default clockUs.
+  virtual uint32_t ClockStepUs() const { return WorldState{}.clockUs; }
 };

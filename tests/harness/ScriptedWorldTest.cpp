@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include "HarnessTestSupport.h"
 
@@ -271,6 +272,34 @@ TEST(ScriptedWorld, TimelineReplacesAndRemovesWholeVehicles) {
   EXPECT_EQ(Ask(game, NativeId::ReadVehicleCondition, {{0, 60}}).targets.word[0], 5u);
   EXPECT_EQ(Ask(game, NativeId::ReadCharacterFacing).targets.F(0), -1.0f);
   EXPECT_EQ(Ask(game, NativeId::ReadCharacterCondition).targets.word[0], 150u);
+}
+
+// The counter holds still through a frame and moves on once at the start of
+// the next, by the clockUs in force after that frame's entries.
+TEST(ScriptedWorld, ClockMovesOnByEachFramesClockUsAfterItsEntries) {
+  WorldPatch atLoad;
+  atLoad.clockUs = 1000;
+  TimelineEntry pause;
+  pause.frame = 2;
+  pause.world.emplace();
+  pause.world->clockUs = 3000000;
+  TestGame game(atLoad, {pause});
+  game.trace.SetFrame(0);
+  game.host.StartFrame();
+  game.host.BeginEntry(4);
+  std::vector<int64_t> readings;
+  for (int frame = 0; frame < 4; ++frame) {
+    for (int twice = 0; twice < 2; ++twice) {
+      LARGE_INTEGER count{};
+      EXPECT_EQ(game.os.OnQueryPerformanceCounter(&count), TRUE);
+      readings.push_back(count.QuadPart);
+    }
+    EXPECT_TRUE(game.host.OnWait(nullptr, 0));
+  }
+  const int64_t start = 1000000000;
+  EXPECT_EQ(readings,
+            (std::vector<int64_t>{start, start, start + 1000, start + 1000, start + 3001000,
+                                  start + 3001000, start + 6001000, start + 6001000}));
 }
 
 TEST(GameHostFaults, UnknownHashWrongCountAndNullTargetsStopTheRun) {

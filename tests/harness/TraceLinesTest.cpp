@@ -147,10 +147,19 @@ TEST(TraceLines, HostAndOperatingSystemCalls) {
   game.os.OnGetPrivateProfileIntW(u"Keys", u"EnableKey", 118);
   EXPECT_EQ(game.LastLine(),
             R"({"frame":0,"api":"GetPrivateProfileIntW","args":["Keys","EnableKey",118]})");
+  LARGE_INTEGER count{};
+  EXPECT_EQ(game.os.OnQueryPerformanceFrequency(&count), TRUE);
+  EXPECT_EQ(count.QuadPart, 1000000);
+  EXPECT_EQ(game.LastLine(), R"({"frame":0,"api":"QueryPerformanceFrequency","args":[]})");
+  EXPECT_EQ(game.os.OnQueryPerformanceCounter(nullptr), FALSE);
+  EXPECT_EQ(game.LastLine(), R"({"frame":0,"api":"QueryPerformanceCounter","args":[]})");
 
   game.host.OnWait(thread, 0);
   EXPECT_EQ(game.LastLine(), R"({"frame":0,"host":"Wait","args":[0]})");
   EXPECT_EQ(game.trace.Frame(), 1);
+  // A frame of the default clockUs has passed.
+  EXPECT_EQ(game.os.OnQueryPerformanceCounter(&count), TRUE);
+  EXPECT_EQ(count.QuadPart, 1000016667);
   EXPECT_FALSE(game.host.OnIsThreadAlive(thread));
   EXPECT_EQ(game.LastLine(), R"({"frame":1,"host":"IsThreadAlive","args":[],"result":false})");
 }
