@@ -4,17 +4,21 @@
 //
 // One frame:
 //   1. First frame only: take the build stamp, cue normal play, read the
-//      settings file.
-//   2. Early frames (frameCount below 100): draw the build stamp.
+//      settings file (and with the seconds label on, start the frame clock).
+//   2. Early frames (frameCount below 100): draw the build stamp, or the
+//      hint naming the rewind key in its place.
 //   3. Resolve the player and the player's character (every phase of the
 //      frame uses this frame's handle).
-//   4. With the game pad on, read it once. Poll the toggle key (or the pad's
-//      chord) and Space; this may enter or leave rewind mode, and the branch
-//      of the resulting mode runs in this same frame.
+//   4. With the game pad on, read it once; with the seconds label on, time
+//      the frame. Poll the toggle key (or the pad's chord) and the resume
+//      key; this may enter or leave rewind mode, and the branch of the
+//      resulting mode runs in this same frame.
 //   5. Rewind mode: scrub, re-apply the recorded common values, draw the
-//      overlay, then hold the character or the vehicle at the recorded frame.
-//   6. Normal play: record one sample into every history and, after a
-//      rewind, ramp the game speed back up while the bars fade.
+//      overlay (and the seconds label), then hold the character or the
+//      vehicle at the recorded frame.
+//   6. Normal play: record one sample into every history (and the frame's
+//      length, with the label on) and, after a rewind, ramp the game speed
+//      back up while the bars fade.
 //
 // All state lives in rewindState and historySet; the phases keep none of
 // their own between frames.
@@ -22,6 +26,7 @@
 #include "host/Natives.h"
 #include "host/Pad.h"
 #include "overlay/Overlay.h"
+#include "record/FrameClock.h"
 #include "record/RecordFrame.h"
 #include "rewind/ApplyFootFrame.h"
 #include "rewind/ApplyVehicleFrame.h"
@@ -46,6 +51,7 @@ void RunFrame() {
     ComputeBuildStamp();  // raises frameCount to 1: this block runs once per load
     CueNormalPlay();
     ReadSettings();
+    if (s.secondsEnabled != 0) StartFrameClock();
   }
   if (s.frameCount < 100) ShowBuildStamp();
 
@@ -53,6 +59,7 @@ void RunFrame() {
   ReadPlayerCharacter(playerId, &s.playerChar);
 
   if (s.padEnabled != 0) PollPad();
+  if (s.secondsEnabled != 0) TimeFrame();
   TestToggleKey();
 
   if (s.rewinding == 1) {

@@ -10,6 +10,13 @@ constexpr uint16_t kDpadRight = 8;
 // A trigger rests a little above 0 on worn pads; above this it is pulled.
 constexpr uint8_t kTriggerPulled = 30;
 
+// A pulled trigger is a pressure, not a button: from 4 quarters just past
+// the rest position to 16 all the way (255), in even steps.
+uint32_t Quarters(uint8_t trigger, bool dpad) {
+  if (trigger > kTriggerPulled) return 4u + (12u * (trigger - 31u)) / 224u;
+  return dpad ? 4u : 0u;
+}
+
 }  // namespace
 
 void PollPad() {
@@ -30,12 +37,12 @@ bool PadChordMade() {
   return mask != 0 && (s.pad.buttons & mask) == mask && (s.lastPad.buttons & mask) != mask;
 }
 
-bool PadScrubsOlder() {
+uint32_t PadOlderQuarters() {
   const PadState& pad = rewindState.pad;
-  return pad.leftTrigger > kTriggerPulled || (pad.buttons & kDpadLeft) != 0;
+  return Quarters(pad.leftTrigger, (pad.buttons & kDpadLeft) != 0);
 }
 
-bool PadScrubsNewer() {
+uint32_t PadNewerQuarters() {
   const PadState& pad = rewindState.pad;
-  return pad.rightTrigger > kTriggerPulled || (pad.buttons & kDpadRight) != 0;
+  return Quarters(pad.rightTrigger, (pad.buttons & kDpadRight) != 0);
 }

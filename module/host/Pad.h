@@ -2,11 +2,16 @@
 // toggle and the scrub make of it.
 #pragma once
 
+#include <cstdint>
+
 // Asks the pad of user 0 for this frame's state, keeping the previous one.
 void PollPad();
 // The toggle chord was made this frame: all of its buttons down now, and not
 // all of them down the frame before.
 bool PadChordMade();
-// Left trigger or D-pad left scrubs older; right trigger or D-pad right newer.
-bool PadScrubsOlder();
-bool PadScrubsNewer();
+// How fast the pad scrubs older (left trigger or D-pad left) or newer (right
+// trigger or D-pad right), in quarters of the game's scrub step: 0 when it
+// doesn't; 4 from the D-pad or a trigger pulled a little; up to 16, four
+// times as fast, from a trigger pulled all the way.
+uint32_t PadOlderQuarters();
+uint32_t PadNewerQuarters();

@@ -29,4 +29,6 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   out->padButtons = s.pad.buttons;
   out->padLeftTrigger = s.pad.leftTrigger;
   out->padRightTrigger = s.pad.rightTrigger;
+  out->secondsEnabled = s.secondsEnabled;
+  out->frameMsCount = historySet.frameMsHist.SampleCount();
 }

@@ -14,6 +14,11 @@
 // setting as read (0 or 1), `padButtons`, `padLeftTrigger` and
 // `padRightTrigger` the pad state of the latest poll, all 0 when the pad
 // could not be read.
+//
+// After them, and in no trace either: `secondsEnabled`, the [Overlay]
+// Seconds setting as read (0 or 1), and `frameMsCount`, the count of the
+// frame lengths kept beside the seventeen histories for the seconds label
+// (equal to theirs with the label on, 0 with it off).
 #pragma once
 
 #include <cstdint>
@@ -39,6 +44,8 @@ struct QuorvatSnapshot {
   uint32_t padButtons;
   uint32_t padLeftTrigger;
   uint32_t padRightTrigger;
+  int32_t secondsEnabled;
+  uint32_t frameMsCount;
 };
 
 #define QUORVAT_SNAPSHOT_SYMBOL "QuorvatReadSnapshot"

@@ -100,6 +100,7 @@ void RecordSample(int32_t playerId) {
   } else {
     RecordOnFoot();
   }
+  if (s.secondsEnabled != 0) h.frameMsHist.PushFront(s.frameMs);
 }
 
 // Takes back the pushes of a frame whose sample could not be stored whole,
@@ -127,6 +128,7 @@ void DropPartialSample(uint32_t countBefore) {
   undo(h.charValueHist);
   undo(h.vehicleHist);
   undo(h.footValueHist);
+  undo(h.frameMsHist);
 }
 
 }  // namespace

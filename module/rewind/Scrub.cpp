@@ -13,33 +13,54 @@ bool KeyHeld(int virtualKey) {
   return GetKeyState(virtualKey) < 0;
 }
 
-// The game's scrub count is in hundredths of a sample.
-int64_t ScrubStep() {
-  return static_cast<int64_t>(QueryScrubStep() / 100u);
+// The keys (and the D-pad) move by the game's step; a pulled trigger by up
+// to four times as much.
+constexpr uint32_t kKeyQuarters = 4;
+
+// The game's scrub count is in hundredths of a sample; the speed in quarters
+// of that. At most (2^32 - 1) * 16 / 400, so it fits an index's range.
+int64_t ScrubStep(uint32_t quarters) {
+  return static_cast<int64_t>(static_cast<uint64_t>(QueryScrubStep()) * quarters / 400u);
+}
+
+// Moves the scrub position, and with the seconds label on carries the
+// label's sum along: only the samples passed over are added or taken away,
+// so a frame costs the same wherever playIndex lies in a long history.
+void MoveTo(RewindState& s, int32_t index) {
+  if (s.secondsEnabled != 0) {
+    const DurationHistory& lengths = historySet.frameMsHist;
+    for (int32_t i = s.playIndex; i < index; ++i) {
+      s.scrubBackMs += lengths[static_cast<uint32_t>(i)];
+    }
+    for (int32_t i = index; i < s.playIndex; ++i) {
+      s.scrubBackMs -= lengths[static_cast<uint32_t>(i)];
+    }
+  }
+  s.playIndex = index;
 }
 
 // Towards older samples. Guarded at playLength, not playLength - 1: at the
 // oldest sample a held key still takes a step and bumps into the end again.
-void ScrubOlder(RewindState& s) {
+void ScrubOlder(RewindState& s, uint32_t quarters) {
   if (s.playIndex >= s.playLength) return;
   // In 64 bits, so that no step, however large, wraps the index around.
-  const int64_t next = static_cast<int64_t>(s.playIndex) + ScrubStep();
+  const int64_t next = static_cast<int64_t>(s.playIndex) + ScrubStep(quarters);
   if (next < s.playLength) {
-    s.playIndex = static_cast<int32_t>(next);
+    MoveTo(s, static_cast<int32_t>(next));
   } else {
-    s.playIndex = s.playLength - 1;
+    MoveTo(s, s.playLength - 1);
     TriggerFrontendEvent();
   }
   CueRewindActivity();
 }
 
-void ScrubNewer(RewindState& s) {
+void ScrubNewer(RewindState& s, uint32_t quarters) {
   if (s.playIndex <= 0) return;
-  const int64_t next = static_cast<int64_t>(s.playIndex) - ScrubStep();
+  const int64_t next = static_cast<int64_t>(s.playIndex) - ScrubStep(quarters);
   if (next >= 0) {
-    s.playIndex = static_cast<int32_t>(next);
+    MoveTo(s, static_cast<int32_t>(next));
   } else {
-    s.playIndex = 0;
+    MoveTo(s, 0);
     TriggerFrontendEvent();
   }
   CueRewindActivity();
@@ -51,16 +72,22 @@ void Scrub() {
   RewindState& s = rewindState;
   // Queried in this order and only until one is held, so older wins when
   // keys of both directions are down; the pad counts after each direction's
-  // keys, and the keys of the newer direction are asked only when nothing
-  // scrubs older.
-  if (KeyHeld('Z') || KeyHeld(VK_LEFT) || PadScrubsOlder()) {
-    ScrubOlder(s);
-  } else if (KeyHeld('X') || KeyHeld(VK_RIGHT) || PadScrubsNewer()) {
-    ScrubNewer(s);
-  } else {
-    CueRewindIdle();
-    CueRewindIdleLevel();
+  // keys (a held key sets the speed), and the keys of the newer direction
+  // are asked only when nothing scrubs older.
+  const uint32_t older =
+      KeyHeld(s.olderKey) || KeyHeld(VK_LEFT) ? kKeyQuarters : PadOlderQuarters();
+  if (older != 0) {
+    ScrubOlder(s, older);
+    return;
   }
+  const uint32_t newer =
+      KeyHeld(s.newerKey) || KeyHeld(VK_RIGHT) ? kKeyQuarters : PadNewerQuarters();
+  if (newer != 0) {
+    ScrubNewer(s, newer);
+    return;
+  }
+  CueRewindIdle();
+  CueRewindIdleLevel();
 }
 
 void ApplyCommonValues(int32_t playerId) {

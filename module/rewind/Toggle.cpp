@@ -17,15 +17,18 @@ constexpr float kRampStep = 0.015f;
 void TestToggleKey() {
   RewindState& s = rewindState;
   // Polled once per frame in either mode: the query also clears the press.
-  // The pad's chord counts as a press of the key; Space is the keyboard's.
+  // The pad's chord counts as a press of the key; Space (the resume key of
+  // the settings) is the keyboard's.
   const bool keyPressed = (GetAsyncKeyState(scriptThread.enableKey) & 1) != 0;
   const bool togglePressed = keyPressed || PadChordMade();
-  const bool spaceDown = GetKeyState(VK_SPACE) < 0;
 
-  if (!togglePressed && !spaceDown) return;
+  // Space is asked afresh by each test that needs it: without a toggle
+  // press, once to see whether anything happens at all; then again to see
+  // whether it only leaves.
+  if (!togglePressed && GetKeyState(s.resumeKey) >= 0) return;
   // Space only ever leaves rewind mode; a toggle press while it is held is
   // dropped, not kept for later.
-  if (spaceDown && s.rewinding == 0) return;
+  if (GetKeyState(s.resumeKey) < 0 && s.rewinding == 0) return;
   // With nothing recorded there is no frame to rewind to: the press is spent
   // and play goes on recording.
   if (s.rewinding == 0 && historySet.posX.SampleCount() == 0) return;
@@ -42,6 +45,7 @@ void EnterRewindMode() {
   RewindState& s = rewindState;
   SetGameSpeed(-1.0f);
   s.playIndex = 0;
+  s.scrubBackMs = 0;
   // Nothing is recorded while rewinding, so this stays the length of every
   // history until the next entry.
   s.playLength = static_cast<int32_t>(historySet.posX.SampleCount());

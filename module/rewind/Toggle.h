@@ -1,6 +1,7 @@
 #pragma once
 
-// Polls the toggle key and Space once and switches the mode if they say so.
+// Polls the toggle key once, and Space as each test needs it, and switches
+// the mode if they say so.
 void TestToggleKey();
 void EnterRewindMode();
 void LeaveRewindMode();

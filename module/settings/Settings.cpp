@@ -4,6 +4,16 @@
 #include "platform.h"
 #include "state/RewindState.h"
 
+namespace {
+
+// A value outside 1 ... 254 names no key (and 0 is what a missing or
+// unreadable value gives): the key keeps its default.
+int32_t KeyOrDefault(UINT value, int32_t fallback) {
+  return value >= 1 && value <= 254 ? static_cast<int32_t>(value) : fallback;
+}
+
+}  // namespace
+
 void ReadSettings() {
   // Zero-filled so that a resolution that writes nothing leaves an empty
   // name, with which every read falls back to its default.
@@ -26,4 +36,18 @@ void ReadSettings() {
     rewindState.padToggleButtons = static_cast<uint16_t>(
         GetPrivateProfileIntW(PLATFORM_WIDE("Pad"), PLATFORM_WIDE("ToggleButtons"), 32, path));
   }
+
+  RewindState& s = rewindState;
+  s.olderKey = KeyOrDefault(
+      GetPrivateProfileIntW(PLATFORM_WIDE("Keys"), PLATFORM_WIDE("OlderKey"), 'Z', path), 'Z');
+  s.newerKey = KeyOrDefault(
+      GetPrivateProfileIntW(PLATFORM_WIDE("Keys"), PLATFORM_WIDE("NewerKey"), 'X', path), 'X');
+  s.resumeKey = KeyOrDefault(
+      GetPrivateProfileIntW(PLATFORM_WIDE("Keys"), PLATFORM_WIDE("ResumeKey"), VK_SPACE, path),
+      VK_SPACE);
+  s.hintEnabled =
+      GetPrivateProfileIntW(PLATFORM_WIDE("Overlay"), PLATFORM_WIDE("Hint"), 0, path) != 0 ? 1 : 0;
+  s.secondsEnabled =
+      GetPrivateProfileIntW(PLATFORM_WIDE("Overlay"), PLATFORM_WIDE("Seconds"), 0, path) != 0 ? 1
+                                                                                              : 0;
 }

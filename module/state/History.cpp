@@ -24,6 +24,7 @@ void TrimHistories() {
   h.charValueHist.PopOldest();
   h.vehicleHist.PopOldest();
   h.footValueHist.PopOldest();
+  h.frameMsHist.PopOldest();
 }
 
 void HistoryCounts(uint32_t counts[kHistoryCount]) {

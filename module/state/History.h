@@ -1,5 +1,6 @@
 // The recorded timeline: seventeen histories, newest sample first, all of the
-// same length so that one index names the same recorded frame in each.
+// same length so that one index names the same recorded frame in each; with
+// the seconds label on, an eighteenth of the frames' lengths beside them.
 #pragma once
 
 #include <cstddef>
@@ -82,6 +83,8 @@ class HistoryQueue {
 
 using FloatHistory = HistoryQueue<float>;
 using IntHistory = HistoryQueue<int32_t>;
+// Frame lengths in milliseconds, 0 ... 1000: two bytes a sample are enough.
+using DurationHistory = HistoryQueue<uint16_t>;
 
 // Constructed in this order, destroyed in the reverse order.
 struct HistorySet {
@@ -102,13 +105,20 @@ struct HistorySet {
   FloatHistory charValueHist;
   IntHistory vehicleHist;
   IntHistory footValueHist;
+  // Only with the seconds label on: then pushed and trimmed with the others,
+  // and index i is the length of the frame that recorded sample i. Off, it
+  // stays empty.
+  DurationHistory frameMsHist;
 };
 
+// The seventeen histories every recording fills; frameMsHist is counted
+// apart, since it is kept only with the seconds label on.
 constexpr int kHistoryCount = 17;
 
 extern HistorySet historySet;
 
-// Drops the oldest sample of every history; the caller decides when.
+// Drops the oldest sample of every history, frameMsHist included; the caller
+// decides when.
 void TrimHistories();
 
 // The sample count of each history, in the order of HistorySet.

@@ -35,6 +35,13 @@ struct RewindState {
   // these buttons toggles rewind mode like the toggle key.
   uint8_t padEnabled = 0;
   uint16_t padToggleButtons = 32;
+  // The scrub and resume keys, movable for keyboards on which 'Z' and 'X'
+  // are far apart; the start-up hint and the seconds label, off unless set.
+  int32_t olderKey = 'Z';
+  int32_t newerKey = 'X';
+  int32_t resumeKey = VK_SPACE;
+  uint8_t hintEnabled = 0;
+  uint8_t secondsEnabled = 0;
 
   // Mode and timeline.
   uint8_t rewinding = 0;
@@ -65,6 +72,19 @@ struct RewindState {
   int32_t footValue = 0;
   uint32_t playerValue = 0;
   uint32_t charValue = 0;  // last value applied from charValueHist, never read from the game
+
+  // The frame clock, kept only with the seconds label on: ticks a second,
+  // the previous frame's reading (for the module's whole life: a script
+  // body entered again measures from the last frame of the earlier entry),
+  // and this frame's length in milliseconds, at most 1000.
+  int64_t clockFrequency = 0;
+  int64_t lastClockReading = 0;
+  uint8_t clockRead = 0;  // lastClockReading holds a reading
+  uint16_t frameMs = 0;
+  // Milliseconds of recorded play from the scrub position up to the newest
+  // sample: the frame lengths of samples 0 ... playIndex - 1, kept in step
+  // with every move of playIndex rather than summed anew each frame.
+  uint64_t scrubBackMs = 0;
 
   // Start-up stamp.
   float buildStamp = 0.0f;

@@ -1,5 +1,7 @@
 // The history store: its queue, how much of the past it keeps, and that a
-// frame's sample goes into all seventeen histories or into none.
+// frame's sample goes into all its histories or into none. The recording
+// tests run with the seconds label on, so that the frame lengths kept beside
+// the seventeen are pushed, trimmed and undone with them.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -50,6 +52,7 @@ class Recording : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetModule();
+    rewindState.secondsEnabled = 1;
     game.answers[kQueryFrameStep] = [](NativeContext& c) { c.argSlots[0] = 3; };
     game.answers[kReadCharacterPosition] = [this](NativeContext& c) {
       WriteOut(c, 1, static_cast<float>(frame));
@@ -64,11 +67,15 @@ class Recording : public ::testing::Test {
     };
   }
   void Record(int frames) {
-    for (int i = 0; i < frames; ++i, ++frame) RecordFrame(0);
+    for (int i = 0; i < frames; ++i, ++frame) {
+      rewindState.frameMs = static_cast<uint16_t>(frame % 1001);
+      RecordFrame(0);
+    }
   }
   std::vector<uint32_t> Counts() {
     std::vector<uint32_t> counts(kHistoryCount);
     HistoryCounts(counts.data());
+    counts.push_back(historySet.frameMsHist.SampleCount());
     return counts;
   }
   void ExpectAllCounts(uint32_t n) {
@@ -91,6 +98,7 @@ TEST_F(Recording, KeepsRecSizePlusOneSamplesDroppingTheOldest) {
   EXPECT_EQ(historySet.posX[0], 9.0f);
   EXPECT_EQ(historySet.posX[3], 6.0f);
   EXPECT_EQ(historySet.posZ[0], 9.0f);  // z 10 less 1
+  EXPECT_EQ(historySet.frameMsHist[3], 6u);
 }
 
 TEST_F(Recording, RecSizeZeroKeepsOneSample) {
@@ -129,15 +137,15 @@ TEST_F(Recording, GateClosedRecordsNothingAndHoldsTheRamp) {
 // store before and after a failed frame. Made without allocating: under
 // some emulators the sanitizers' allocator can't take on new memory in the
 // middle of this test.
-std::array<uint64_t, 2 * kHistoryCount> StoreContents() {
-  std::array<uint64_t, 2 * kHistoryCount> all{};
+std::array<uint64_t, 2 * (kHistoryCount + 1)> StoreContents() {
+  std::array<uint64_t, 2 * (kHistoryCount + 1)> all{};
   size_t next = 0;
   auto take = [&all, &next](const auto& history) {
     uint64_t digest = 14695981039346656037ull;  // FNV-1a over each sample's bits
     for (uint32_t i = 0; i < history.SampleCount(); ++i) {
-      uint32_t bits;
+      uint32_t bits = 0;
       const auto sample = history[i];
-      std::memcpy(&bits, &sample, sizeof bits);
+      std::memcpy(&bits, &sample, sizeof sample);
       digest = (digest ^ bits) * 1099511628211ull;
     }
     all[next++] = history.SampleCount();
@@ -147,7 +155,7 @@ std::array<uint64_t, 2 * kHistoryCount> StoreContents() {
   take(h.posX), take(h.posY), take(h.posZ), take(h.velX), take(h.velY), take(h.velZ);
   take(h.rotX), take(h.rotY), take(h.rotZ), take(h.rotW), take(h.inVehicleFlag);
   take(h.bodyModeFlag), take(h.conditionHist), take(h.playerValueHist), take(h.charValueHist);
-  take(h.vehicleHist), take(h.footValueHist);
+  take(h.vehicleHist), take(h.footValueHist), take(h.frameMsHist);
   return all;
 }
 
@@ -163,9 +171,10 @@ TEST_F(Recording, AFrameThatRunsOutOfMemoryIsNotRecordedAtAll) {
   // same count: fail each of that frame's allocations in turn, in an empty
   // store and in one that already holds samples (which the undo must keep).
   for (int held : {0, 300}) {
-    for (int chosen = 1; chosen <= kHistoryCount; ++chosen) {
+    for (int chosen = 1; chosen <= kHistoryCount + 1; ++chosen) {
       SCOPED_TRACE(::testing::Message() << "allocation " << chosen << ", " << held << " held");
       ResetModule();
+      rewindState.secondsEnabled = 1;
       rewindState.recSize = 1000;
       Record(held);
       ExpectAllCounts(held);
@@ -199,7 +208,7 @@ TEST_F(Recording, AFullStoreLosesNothingToAFrameThatRunsOutOfMemory) {
   // until the new sample is in. Fail each allocation of a frame in turn.
   rewindState.recSize = 1000;
   Record(1001);
-  for (int chosen = 1; chosen <= kHistoryCount; ++chosen) {
+  for (int chosen = 1; chosen <= kHistoryCount + 1; ++chosen) {
     SCOPED_TRACE(::testing::Message() << "allocation " << chosen);
     HistoryMemory::failHook = FailChosenAllocation;
     bool failed = false;
