@@ -23,11 +23,12 @@ std::function<int()> AddPlayCommand(CLI::App& app) {
                    "not played). Default: a built-in start beside a car.");
   play->add_option(
       "--settings", given->settings,
-      "The settings file (toggle key, history length, push mode, game pad). Default: the "
-      "script's settings, else Quorvat.ini in the current directory, else none.");
+      "The settings file (keys, history length, push mode, game pad, hint and seconds "
+      "label). Default: the script's settings, else Quorvat.ini in the current directory, "
+      "else, without --script, the settings shipped with the DLL.");
   play->add_option("--record", given->record,
-                   "Write the session here as a scenario: `demo --script` plays it again, `run` "
-                   "traces it.");
+                   "Write the session here as a scenario, with each frame's real length as "
+                   "clockUs: `demo --script` plays it again, `run` traces it.");
   play->add_option("--trace", given->trace, "Write the trace of the session here (JSON Lines).");
   play->add_option("--frame-ms", given->frameMs,
                    "Milliseconds a frame, in real time and in the game. Default: the script's "

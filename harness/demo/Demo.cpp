@@ -8,7 +8,9 @@
 #include <iomanip>
 #include <sstream>
 
+#include "ProfileReader.h"
 #include "demo/DemoPictures.h"
+#include "demo/ShippedSettings.h"
 #include "run/ModuleLoader.h"
 #include "run/RunError.h"
 #include "run/Runner.h"
@@ -116,8 +118,47 @@ std::string Point(Vec3f p) {
 
 }  // namespace
 
+RewindTrigger TriggerOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings) {
+  RewindTrigger trigger;
+  trigger.enableKey = state.enableKey;
+  if (state.padEnabled != 0) {
+    // The module reads the setting through the stand-in, which answers from
+    // this text by the same rules.
+    uint32_t mask = ProfileIntFromText(settings.value_or(""), u"Pad", u"ToggleButtons", 32);
+    trigger.padMask = static_cast<uint16_t>(mask & 0xFFFF);
+  }
+  return trigger;
+}
+
+std::string KeyName(int32_t key) {
+  if (key >= 112 && key <= 135) return "F" + std::to_string(key - 111);
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return std::string(1, char(key));
+  return "key " + std::to_string(key);
+}
+
+std::string ChordName(uint16_t mask) {
+  static const char* const kButtons[16] = {"Up", "Down", "Left", "Right", "Start", "Back",
+                                           "LS", "RS",   "LB",   "RB",    "1024",  "2048",
+                                           "A",  "B",    "X",    "Y"};
+  std::string name = "pad";
+  char joint = ' ';
+  for (int bit = 0; bit < 16; ++bit) {
+    if ((mask & (1u << bit)) == 0) continue;
+    name += joint;
+    name += kButtons[bit];
+    joint = '+';
+  }
+  return name;
+}
+
 Scenario BuiltInDemoScenario() {
-  return ParseScenario(kBuiltInScript, "(built-in demo script)");
+  Scenario scenario = ParseScenario(kBuiltInScript, "(built-in demo script)");
+  scenario.settings = ShippedSettings();
+  return scenario;
+}
+
+std::string ShippedSettings() {
+  return kShippedSettings;
 }
 
 void RewindFinder::Add(const LiveFrame& f) {
@@ -126,6 +167,9 @@ void RewindFinder::Add(const LiveFrame& f) {
     r.enterFrame = f.frame;
     r.enterPos = f.bodyPos;
     r.samples = static_cast<int32_t>(kept_.size());
+    uint16_t mask = trigger_.padMask;
+    bool chordMade = mask != 0 && (f.padButtons & mask) == mask && (lastPadButtons_ & mask) != mask;
+    r.startedBy = chordMade ? ChordName(mask) : KeyName(trigger_.enableKey);
     rewinds_.push_back(r);
     open_ = true;
     lastFill_ = deepestFill_ = -1;
@@ -158,10 +202,12 @@ void RewindFinder::Add(const LiveFrame& f) {
     while (kept_.size() > recSize_) kept_.pop_back();
     kept_.push_front({f.frame, f.bodyPos, f.inVehicle});
   }
+  lastPadButtons_ = f.padButtons;
 }
 
-std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize) {
-  RewindFinder finder(recSize);
+std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize,
+                                       RewindTrigger trigger) {
+  RewindFinder finder(recSize, trigger);
   for (const LiveFrame& f : frames) finder.Add(f);
   return finder.Rewinds();
 }
@@ -204,7 +250,8 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
     scenario.world.ApplyTo(answers);
     run.frameStepMs = answers.frameStep;
   }
-  run.rewinds = FindRewinds(frames, result.state.recSize);
+  run.rewinds =
+      FindRewinds(frames, result.state.recSize, TriggerOf(result.state, scenario.settings));
   if (!frames.empty()) {
     run.endPos = frames.back().bodyPos;
     run.endVehicle = frames.back().inVehicle ? frames.back().vehicle : 0;
@@ -242,8 +289,8 @@ std::string RewindReport(const std::vector<RewindSummary>& rewinds, uint32_t fra
   int n = 0;
   for (const RewindSummary& r : rewinds) {
     ++n;
-    s << "Rewind " << n << ": F7 at frame " << r.enterFrame << " at " << Point(r.enterPos) << ", "
-      << r.samples << " samples kept\n";
+    s << "Rewind " << n << ": " << r.startedBy << " at frame " << r.enterFrame << " at "
+      << Point(r.enterPos) << ", " << r.samples << " samples kept\n";
     if (r.leaveFrame < 0) {
       s << "  still rewinding when the run ended\n";
       continue;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/Scenario.h"
+#include "host/Snapshot.h"
 #include "world/LiveWorld.h"
 
 struct DemoOptions {
@@ -20,8 +21,24 @@ struct DemoOptions {
   bool pictures = true;
 };
 
+// What rewinds: the module's toggle key and, with its pad on, the pad's
+// chord (0: the pad can't rewind).
+struct RewindTrigger {
+  int32_t enableKey = 118;
+  uint16_t padMask = 0;
+};
+
+// The module's trigger after its first frame: its key from `state`, and with
+// its pad on the chord that `settings` (the settings text it read) gives.
+RewindTrigger TriggerOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings);
+// Names as the module's start-up hint gives them: "F7", "R", "5", "key 36";
+// "pad Back", "pad Start+Back".
+std::string KeyName(int32_t key);
+std::string ChordName(uint16_t mask);
+
 // One rewind as the game saw it.
 struct RewindSummary {
+  std::string startedBy;  // the key's name, or the pad's chord when it was made that frame
   int64_t enterFrame = 0;
   int64_t leaveFrame = -1;  // -1: still rewinding when the run ended
   bool inVehicle = false;   // the sample play resumed from was recorded in a vehicle
@@ -49,15 +66,18 @@ struct DemoRun {
 };
 
 // The built-in script: a walk, a drive past parked cars, a rewind in the
-// car, driving on, a walk and a rewind on foot.
+// car, driving on, a walk and a rewind on foot; with the shipped settings.
 Scenario BuiltInDemoScenario();
+// The settings file that ships beside the DLL (package/Quorvat.ini), as it
+// was when the harness was built: what a player sees.
+std::string ShippedSettings();
 
 // Finds the rewinds in the frames the live world saw, one frame at a time
 // as they end. `recSize` is the module's history length, so that the
 // mirror of its histories is trimmed as they are.
 class RewindFinder {
  public:
-  explicit RewindFinder(uint32_t recSize) : recSize_(recSize) {}
+  RewindFinder(uint32_t recSize, RewindTrigger trigger) : recSize_(recSize), trigger_(trigger) {}
   void Add(const LiveFrame& frame);
   const std::vector<RewindSummary>& Rewinds() const { return rewinds_; }
 
@@ -68,6 +88,8 @@ class RewindFinder {
     bool inVehicle;
   };
   uint32_t recSize_;
+  RewindTrigger trigger_;
+  uint16_t lastPadButtons_ = 0;
   std::deque<Sample> kept_;  // newest first, as the module keeps them
   std::vector<RewindSummary> rewinds_;
   bool open_ = false;
@@ -75,7 +97,8 @@ class RewindFinder {
 };
 
 // The same over frames already kept.
-std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize);
+std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize,
+                                       RewindTrigger trigger);
 
 // Runs the demo; progress goes to `progress` (a bar when `progressIsTerminal`).
 // Throws RunError or ScenarioError.

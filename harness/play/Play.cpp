@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ProfileReader.h"
 #include "formats/ScenarioWriter.h"
 #include "play/PlayInput.h"
 #include "play/PlayPad.h"
@@ -60,7 +61,9 @@ class FrameClock {
       ++late_;
       due_ = now;
     }
+    Clock::time_point previous = last_;
     last_ = Clock::now();
+    step_ = frames_ == 0 ? Clock::duration{} : last_ - previous;
     due_ += frame_;
     ++frames_;
     // The frame rate over about the last second.
@@ -77,19 +80,33 @@ class FrameClock {
     return span > 0 ? (recent_.size() - 1) / span : 0;
   }
   int64_t Late() const { return late_; }
+  // The real time from the start of the frame before to this one's, in
+  // microseconds: what the module's performance counter moves on by.
+  uint32_t StepUs() const {
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(step_).count();
+    return us < 0 ? 0 : us > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(us);
+  }
 
  private:
-  std::chrono::steady_clock::duration frame_;
+  std::chrono::steady_clock::duration frame_, step_{};
   std::chrono::steady_clock::time_point start_, due_, last_;
   int64_t frames_ = 0, late_ = 0;
   std::deque<std::chrono::steady_clock::time_point> recent_;
 };
 
-std::string KeyName(int key) {
-  if (key >= 112 && key <= 135) return "F" + std::to_string(key - 111);
-  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return std::string(1, char(key));
-  if (key == kVkSpace) return "Space";
-  return "key " + std::to_string(key);
+// The keys the module took from `settings` by the rules of its settings
+// reads: a value outside 1 ... 254 keeps the default.
+ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings) {
+  ModuleKeys keys;
+  keys.enableKey = state.enableKey;
+  auto read = [&settings](const char16_t* key, int fallback) {
+    uint32_t value = ProfileIntFromText(settings.value_or(""), u"Keys", key, fallback);
+    return value >= 1 && value <= 254 ? static_cast<int>(value) : fallback;
+  };
+  keys.olderKey = read(u"OlderKey", keys.olderKey);
+  keys.newerKey = read(u"NewerKey", keys.newerKey);
+  keys.resumeKey = read(u"ResumeKey", keys.resumeKey);
+  return keys;
 }
 
 std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate, bool pad) {
@@ -113,13 +130,15 @@ std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double 
 
 // The line has room for the keys or the pad, not both: the pad's while one
 // is connected.
-std::string HelpLine(int enableKey, bool pad) {
+std::string HelpLine(const ModuleKeys& keys, bool pad) {
   if (pad) {
     return "Pad ([Pad] Enable=1): stick walk/drive  Back or ToggleButtons rewind/resume  "
            "LT/D-left back  RT/D-right forward  E car  Esc quit";
   }
-  return "WASD walk (Shift runs) or drive  E car in/out  " + KeyName(enableKey) +
-         " rewind/resume  Z/Left back  X/Right forward  Space resume  Esc quit";
+  auto name = [](int key) { return key == kVkSpace ? std::string("Space") : KeyName(key); };
+  return "WASD walk (Shift runs) or drive  E car in/out  " + name(keys.enableKey) +
+         " rewind/resume  " + name(keys.olderKey) + "/Left back  " + name(keys.newerKey) +
+         "/Right forward  " + name(keys.resumeKey) + " resume  Esc quit";
 }
 
 }  // namespace
@@ -143,6 +162,7 @@ Scenario PlayStart(const PlayOptions& options) {
   } else if (!start.settings && fs::exists("Quorvat.ini")) {
     start.settings = ReadWhole("Quorvat.ini");
   }
+  if (!options.script && !start.settings) start.settings = ShippedSettings();
   if (options.frameMs) {
     start.world.frameStep = *options.frameMs;
   } else if (!start.world.frameStep) {
@@ -189,7 +209,12 @@ PlaySession RunPlay(const PlayOptions& options) {
   FrameClock clock(frameMs);
   PlayControls controls;
   std::optional<RewindFinder> finder;
+  ModuleKeys moduleKeys;
   int64_t lastFrame = -1;
+  // The module's clock runs in real time: each frame's real length goes to
+  // the world as clockUs, and into the record whenever it changes, so that a
+  // replay measures the same frames.
+  uint32_t clockUs = world.ClockStepUs();
 
   RunOptions run;
   run.modulePath = resolved.modulePath;
@@ -204,18 +229,27 @@ PlaySession RunPlay(const PlayOptions& options) {
     }
     const LiveFrame& last = world.Frames().back();
     // The module has read its settings by the end of the first frame.
-    if (!finder) finder.emplace(state.recSize);
+    if (!finder) {
+      finder.emplace(state.recSize, TriggerOf(state, start.settings));
+      moduleKeys = KeysOf(state, start.settings);
+    }
     finder->Add(last);
     window.Show(world.Frames(), world.Models(),
                 StatusLine(last, state, clock.RecentRate(), pad.Connected()),
-                HelpLine(state.enableKey, pad.Connected()));
+                HelpLine(moduleKeys, pad.Connected()));
     clock.WaitForNextFrame();
     if (virtualPad) virtualPad->TakeLines();
     std::vector<KeyEvent> keys =
         window.TakeKeyEvents([&pad](const SDL_Event& event) { pad.OnEvent(event); });
     std::optional<TimelineEntry> entry =
-        NextEntry(controls, keys, pad.Read(), last, state.enableKey, frameMs / 1000.0f);
+        NextEntry(controls, keys, pad.Read(), last, moduleKeys, frameMs / 1000.0f);
     if (controls.quit) return false;
+    if (clock.StepUs() != clockUs) {
+      clockUs = clock.StepUs();
+      if (!entry) entry.emplace();
+      if (!entry->world) entry->world.emplace();
+      entry->world->clockUs = clockUs;
+    }
     if (entry) {
       entry->frame = frame;
       record.timeline.push_back(*entry);

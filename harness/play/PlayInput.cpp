@@ -20,9 +20,9 @@ struct Stick {
   float x = 0, y = 0;  // each -1 ... 1, length at most 1
 };
 
-bool Forwarded(int key, int enableKey) {
-  return key == enableKey || key == kVkSpace || key == 'Z' || key == 'X' || key == kVkLeft ||
-         key == kVkRight;
+bool Forwarded(int key, const ModuleKeys& keys) {
+  return key == keys.enableKey || key == keys.resumeKey || key == keys.olderKey ||
+         key == keys.newerKey || key == kVkLeft || key == kVkRight;
 }
 
 float CarHeading(const LiveVehicle& v) {
@@ -91,8 +91,8 @@ bool Same(const std::optional<ScriptedPad>& a, const std::optional<ScriptedPad>&
 }  // namespace
 
 std::optional<TimelineEntry> NextEntry(PlayControls& c, const std::vector<KeyEvent>& events,
-                                       const PadInput& pad, const LiveFrame& last, int enableKey,
-                                       float frameSeconds) {
+                                       const PadInput& pad, const LiveFrame& last,
+                                       const ModuleKeys& keys, float frameSeconds) {
   TimelineEntry entry;
   WorldPatch world;
   bool carKey = false;
@@ -100,14 +100,14 @@ std::optional<TimelineEntry> NextEntry(PlayControls& c, const std::vector<KeyEve
     if (e.virtualKey <= 0 || e.virtualKey > 255) continue;
     if (e.down && !c.down[e.virtualKey]) {
       // A press counts even when the key is up again before the frame.
-      if (Forwarded(e.virtualKey, enableKey)) entry.press.push_back(e.virtualKey);
+      if (Forwarded(e.virtualKey, keys)) entry.press.push_back(e.virtualKey);
       if (e.virtualKey == 'E') carKey = true;
       if (e.virtualKey == kVkEscape) c.quit = true;
     }
     c.down[e.virtualKey] = e.down;
   }
   for (int key = 1; key < 256; ++key) {
-    bool wanted = c.down[key] && Forwarded(key, enableKey);
+    bool wanted = c.down[key] && Forwarded(key, keys);
     if (wanted && !c.held[key]) entry.hold.push_back(key);
     if (!wanted && c.held[key]) entry.release.push_back(key);
     c.held[key] = wanted;

@@ -1,5 +1,6 @@
 // What the person's keys mean, frame by frame. The module's own keys (the
-// toggle key, Space, Z, X and the left and right arrows) go to the stand-in
+// toggle key, the resume and scrub keys of its settings, by default Space, Z
+// and X, and the left and right arrows) go to the stand-in
 // keyboard under their Windows key codes, every press kept; the movement
 // keys and the pad's left stick become what the live world takes from a
 // player: the wanted velocity, and getting into or out of a car. The game
@@ -50,13 +51,19 @@ struct PlayControls {
   std::optional<ScriptedPad> padSent;  // the pad last given to the stand-in: at first, none
 };
 
+// The keys the module asks for, as its settings set them.
+struct ModuleKeys {
+  int enableKey = 118;
+  int olderKey = 'Z', newerKey = 'X', resumeKey = kVkSpace;
+};
+
 // The entry that brings this frame's key events and pad to the module and
 // the world, or none when nothing changes. `last` is the frame that just ended
-// (the world as the person sees it), `enableKey` the module's toggle key,
-// `frameSeconds` the length of a frame. Esc sets `controls.quit`.
+// (the world as the person sees it), `frameSeconds` the length of a frame.
+// Esc sets `controls.quit`.
 std::optional<TimelineEntry> NextEntry(PlayControls& controls, const std::vector<KeyEvent>& events,
-                                       const PadInput& pad, const LiveFrame& last, int enableKey,
-                                       float frameSeconds);
+                                       const PadInput& pad, const LiveFrame& last,
+                                       const ModuleKeys& keys, float frameSeconds);
 
 // How far a player on foot may be from a car to get in, metres.
 constexpr float kReachCar = 4.0f;

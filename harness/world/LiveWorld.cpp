@@ -113,7 +113,17 @@ void LiveWorld::PlaceCharacterFeet(float x, float y, float z) {
   charVel_ = {};
 }
 
+uint32_t LiveWorld::ClockStepUs() const {
+  if (clockUs_) return *clockUs_;
+  uint64_t us = uint64_t{answers_.frameStep} * 1000;
+  return us > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(us);
+}
+
 void LiveWorld::Apply(const TimelineEntry& entry) {
+  if (entry.setsPad) {
+    padButtons_ = entry.pad ? entry.pad->buttons : 0;
+    current_.padButtons = padButtons_;
+  }
   if (!entry.world) return;
   const WorldPatch& p = *entry.world;
   // Answers the live world takes as they are.
@@ -131,6 +141,7 @@ void LiveWorld::Apply(const TimelineEntry& entry) {
   answers.boxBlocked = p.boxBlocked;
   answers.models = p.models;
   answers.ApplyTo(answers_);
+  if (p.clockUs) clockUs_ = *p.clockUs;
 
   for (const auto& [handle, entry] : p.vehicles) {
     if (entry) {
@@ -219,6 +230,7 @@ void LiveWorld::BeginFrame(int64_t frame) {
   }
   current_ = LiveFrame{};
   current_.frame = frame;
+  current_.padButtons = padButtons_;
   gateOpen_ = false;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ struct LiveFrame {
   int32_t modeSwitch = 0;  // CueModeSwitch's value, 0 when none
   bool recorded = false;   // the module sampled the player this frame
   Vec3f bodyPos;           // the player's vehicle when seated, else the character
+  // The pad's buttons as the module could poll them this frame (0 with no
+  // pad): what tells a rewind started from the pad's chord.
+  uint16_t padButtons = 0;
 };
 
 class LiveWorld : public World {
@@ -59,6 +63,8 @@ class LiveWorld : public World {
   void Apply(const TimelineEntry& entry) override;
   void Answer(NativeCall& call) override;
   void BeginFrame(int64_t frame) override;
+  // The frame pace: frameStep milliseconds, unless a scenario gave clockUs.
+  uint32_t ClockStepUs() const override;
 
   // Every frame that has ended, in order; with KeepLastFrames only the
   // latest of them.
@@ -91,6 +97,8 @@ class LiveWorld : public World {
 
   // Answers and settings a scenario may give.
   WorldState answers_;
+  std::optional<uint32_t> clockUs_;  // once given, it sets the clock's pace
+  uint16_t padButtons_ = 0;
   float gameSpeed_ = 1;
 
   // The character.

@@ -77,7 +77,12 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   EXPECT_EQ(run.recordedFrames, run.frames - rewindFrames);
 
   EXPECT_EQ(ReadFile(run.tracePath), run.trace);
+  // The shipped settings' hint, and the label at the furthest point: 100
+  // samples of 33 ms frames, so the clock followed the frame pace.
+  EXPECT_NE(run.trace.find("\"STRING\",\"F7: rewind\"]"), std::string::npos);
+  EXPECT_NE(run.trace.find("\"STRING\",\"-3.3 s\"]"), std::string::npos);
   std::string report = DemoReport(run);
+  EXPECT_NE(report.find("Rewind 1: F7 at frame 400"), std::string::npos) << report;
   EXPECT_NE(report.find("Rewind 2"), std::string::npos) << report;
   EXPECT_NE(report.find(run.tracePath), std::string::npos) << report;
 
@@ -124,6 +129,28 @@ TEST(Demo, CommandLineWritesReportTraceAndPictures) {
   EXPECT_NE(report.find("0.000 m apart"), std::string::npos) << report;
   EXPECT_TRUE(fs::exists(out / "trace.jsonl"));
   EXPECT_TRUE(fs::exists(out / "overview.png"));
+  fs::remove_all(out);
+}
+
+TEST(Demo, ReportNamesTheRemappedKeyAndThePadsChordThatStartedEachRewind) {
+  fs::path out = FreshDir("trigger");
+  fs::create_directories(out);
+  fs::path script = out / "trigger.json";
+  std::ofstream(script) << R"({"frames": 50,
+    "settings": "[Keys]\nEnableKey=82\n[Pad]\nEnable=1\nToggleButtons=48\n",
+    "world": {"frameStep": 33, "charVel": [1, 0, 0]},
+    "timeline": [{"frame": 10, "press": [82]}, {"frame": 20, "press": [82]},
+                 {"frame": 30, "pad": {"buttons": 48}}, {"frame": 32, "pad": {"buttons": 16}},
+                 {"frame": 40, "pad": {"buttons": 48}}]})";
+  DemoOptions options;
+  options.outDir = (out / "run").string();
+  options.modulePath = QUORVAT_MODULE_FILE;
+  options.script = script.string();
+  options.pictures = false;
+  std::ostringstream progress;
+  std::string report = DemoReport(RunDemo(options, progress, false));
+  EXPECT_NE(report.find("Rewind 1: R at frame 10"), std::string::npos) << report;
+  EXPECT_NE(report.find("Rewind 2: pad Start+Back at frame 30"), std::string::npos) << report;
   fs::remove_all(out);
 }
 
@@ -192,7 +219,7 @@ TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
   leave.modeSwitch = 500;
   frames.push_back(leave);
 
-  std::vector<RewindSummary> rewinds = FindRewinds(frames, 3);
+  std::vector<RewindSummary> rewinds = FindRewinds(frames, 3, {});
   ASSERT_EQ(rewinds.size(), 1u);
   EXPECT_EQ(rewinds[0].samples, 4);
   EXPECT_EQ(rewinds[0].playIndex, 1);
@@ -212,7 +239,7 @@ TEST(FindRewinds, ARewindWithoutAFillOrNotLeftIsReportedAsUnknown) {
   frames.push_back(leave);
   frames.push_back(RewindFrame(4, 0, 250));
 
-  std::vector<RewindSummary> rewinds = FindRewinds(frames, 2000);
+  std::vector<RewindSummary> rewinds = FindRewinds(frames, 2000, {});
   ASSERT_EQ(rewinds.size(), 2u);
   EXPECT_EQ(rewinds[0].leaveFrame, 3);
   EXPECT_EQ(rewinds[0].playIndex, -1);

@@ -131,6 +131,13 @@ class XwdImage:
             out.append((value & mask) >> shift)
         return tuple(out)
 
+    def label_pixels(self):
+        """White pixels right of the timeline's end, where the module's
+        seconds label goes, wherever the bars have come to."""
+        return sum(1 for x in range(int(VIEW_W * 0.62), int(VIEW_W * 0.75), 2)
+                   for y in range(int(VIEW_H * 0.75), int(VIEW_H * 0.98), 2)
+                   if self.rgb(x, y) == (255, 255, 255))
+
     def black_share(self, y):
         """The share of pure black pixels along row y of the game's screen:
         only the module's letterbox bars are pure black there."""
@@ -180,7 +187,10 @@ def end_play(process, window):
 
 
 class Keys:
-    """The player at the keyboard."""
+    """The player at the keyboard, with the shipped settings: the seconds
+    label shows while rewinding."""
+    starts = "F7"
+    label = True
 
     def __init__(self, process, window):
         self.window = window
@@ -205,7 +215,10 @@ class Keys:
 
 class Pad:
     """The player at the virtual pad: each line is its whole state until the
-    next, so the chord is held until the next line lets it go."""
+    next, so the chord is held until the next line lets it go. Its settings
+    don't turn the label on."""
+    starts = "pad Back"
+    label = False
 
     def __init__(self, process, window):
         self.process = process
@@ -268,6 +281,9 @@ def session(sim, controls):
                 image = wait_for("the letterbox bars on the screen", lambda: (
                     lambda i: i if i.black_share(3) > 0.9 and i.black_share(VIEW_H - 4) > 0.9
                     else None)(window.pixels()))
+                if (image.label_pixels() > 20) != controls.label:
+                    fail("the seconds label is %s by the timeline"
+                         % ("missing" if controls.label else "drawn"))
                 player.older(False)
                 player.toggle()
                 wait_for("play to resume",
@@ -280,8 +296,10 @@ def session(sim, controls):
             finally:
                 if process.poll() is None:
                     process.kill()
-        # The resume put the player back where the scrubbed sample was taken.
-        if not re.search(r"Rewind 1: .*\n  resumed at frame \d+, \d+ samples back.*\n"
+        # The report names what started the rewind, and the resume put the
+        # player back where the scrubbed sample was taken.
+        if not re.search(r"Rewind 1: " + re.escape(controls.starts) + r" at .*\n"
+                         r"  resumed at frame \d+, \d+ samples back.*\n"
                          r"  recorded there .*: 0\.000 m apart", report):
             fail("the report shows no scrubbed and restored rewind:\n" + report)
         ending = re.search(r"The player ended at .*", report)[0]
