@@ -10,7 +10,6 @@
 #include <sstream>
 #include <thread>
 
-#include "ProfileReader.h"
 #include "formats/ScenarioWriter.h"
 #include "play/PlayInput.h"
 #include "play/PlayPad.h"
@@ -93,21 +92,6 @@ class FrameClock {
   int64_t frames_ = 0, late_ = 0;
   std::deque<std::chrono::steady_clock::time_point> recent_;
 };
-
-// The keys the module took from `settings` by the rules of its settings
-// reads: a value outside 1 ... 254 keeps the default.
-ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings) {
-  ModuleKeys keys;
-  keys.enableKey = state.enableKey;
-  auto read = [&settings](const char16_t* key, int fallback) {
-    uint32_t value = ProfileIntFromText(settings.value_or(""), u"Keys", key, fallback);
-    return value >= 1 && value <= 254 ? static_cast<int>(value) : fallback;
-  };
-  keys.olderKey = read(u"OlderKey", keys.olderKey);
-  keys.newerKey = read(u"NewerKey", keys.newerKey);
-  keys.resumeKey = read(u"ResumeKey", keys.resumeKey);
-  return keys;
-}
 
 std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate, bool pad) {
   char text[256];

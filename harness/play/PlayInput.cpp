@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ProfileReader.h"
+
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
@@ -89,6 +91,19 @@ bool Same(const std::optional<ScriptedPad>& a, const std::optional<ScriptedPad>&
 }
 
 }  // namespace
+
+ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings) {
+  ModuleKeys keys;
+  keys.enableKey = state.enableKey;
+  auto read = [&settings](const char16_t* key, int fallback) {
+    uint32_t value = ProfileIntFromText(settings.value_or(""), u"Keys", key, fallback);
+    return value >= 1 && value <= 254 ? static_cast<int>(value) : fallback;
+  };
+  keys.olderKey = read(u"OlderKey", keys.olderKey);
+  keys.newerKey = read(u"NewerKey", keys.newerKey);
+  keys.resumeKey = read(u"ResumeKey", keys.resumeKey);
+  return keys;
+}
 
 std::optional<TimelineEntry> NextEntry(PlayControls& c, const std::vector<KeyEvent>& events,
                                        const PadInput& pad, const LiveFrame& last,

@@ -10,9 +10,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "formats/Scenario.h"
+#include "host/Snapshot.h"
 #include "world/LiveWorld.h"
 
 // Windows virtual-key codes of the keys the harness itself reads.
@@ -56,6 +58,11 @@ struct ModuleKeys {
   int enableKey = 118;
   int olderKey = 'Z', newerKey = 'X', resumeKey = kVkSpace;
 };
+
+// The module's keys after its first frame: the toggle key from `state`, the
+// others from `settings` (the settings text it read) by the rules of its
+// reads, a value outside 1 ... 254 keeping the default.
+ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings);
 
 // The entry that brings this frame's key events and pad to the module and
 // the world, or none when nothing changes. `last` is the frame that just ended
