@@ -36,9 +36,11 @@ TEST(Aids, TheScrubAndResumeKeysAreTheSettingsOwnAndOutOfRangeOnesKeepTheirDefau
   EXPECT_EQ(PlacedX(moved, 6, 9), (Calls{"PlaceCharacter(5,5,0,0)", "PlaceCharacter(5,4,0,0)",
                                          "PlaceCharacter(5,3,0,0)", "PlaceCharacter(5,4,0,0)"}));
   EXPECT_EQ(moved.All("CueModeSwitch"), (Calls{"6:CueModeSwitch(250)", "10:CueModeSwitch(500)"}));
-  EXPECT_EQ(moved.Count("GetKeyState(90)") + moved.Count("GetKeyState(88)") +
-                moved.Count("GetKeyState(32)"),
-            0);
+  for (const std::string& call : moved.All("GetKeyState")) {
+    const std::string key = call.substr(call.find('('));
+    EXPECT_TRUE(key == "(65)" || key == "(68)" || key == "(13)" || key == "(37)" || key == "(39)")
+        << call;
+  }
 
   const Trace fallen =
       RunScenario(Recorded(6, 8, "[Keys]\nOlderKey=0\nNewerKey=255\nResumeKey=-1\n", {}));
