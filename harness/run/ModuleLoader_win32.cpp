@@ -1,12 +1,11 @@
 // The Windows loader: the platform's own LoadLibrary runs the module's static
 // initialisation and its entry point for process attach. The module then
 // calls the platform's functions directly, so the harness rewrites the
-// module's import address table: keyboard, cursor and the file-status call
-// are answered by the operating-system side, and the two settings-file calls
-// are traced and then passed on to the platform, which resolves the path and
-// reads the file in the current directory. The pad is the one call the
-// module makes through a library it finds itself: the harness loads its own
-// XInput library first (WinApiControl.h), as a game does.
+// module's import address table: keyboard, cursor, the performance counter
+// and the file-status call are answered by the operating-system side, and the two settings-file
+// calls are traced and then passed on to the platform, which resolves the path and reads the file
+// in the current directory. The pad is the one call the module makes through a library it finds
+// itself: the harness loads its own XInput library first (WinApiControl.h), as a game does.
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -56,6 +55,15 @@ SHORT WINAPI AnswerGetKeyState(int virtualKey) {
 
 BOOL WINAPI AnswerGetCursorPos(POINT* point) {
   return os != nullptr ? os->OnGetCursorPos(point) : FALSE;
+}
+
+// The scenario's clock, not the machine's: the same counts as on Linux.
+BOOL WINAPI AnswerQueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+  return os != nullptr ? os->OnQueryPerformanceFrequency(frequency) : FALSE;
+}
+
+BOOL WINAPI AnswerQueryPerformanceCounter(LARGE_INTEGER* counter) {
+  return os != nullptr ? os->OnQueryPerformanceCounter(counter) : FALSE;
 }
 
 // The file status the module takes of its own built file: the scenario's
@@ -149,6 +157,8 @@ class WindowsModule : public LoadedModule {
     Patch("USER32.dll", "GetKeyState", Address(AnswerGetKeyState));
     Patch("USER32.dll", "GetCursorPos", Address(AnswerGetCursorPos));
     Patch("msvcrt.dll", "_stat64", Address(AnswerStat64));
+    Patch("KERNEL32.dll", "QueryPerformanceFrequency", Address(AnswerQueryPerformanceFrequency));
+    Patch("KERNEL32.dll", "QueryPerformanceCounter", Address(AnswerQueryPerformanceCounter));
     platformGetFullPathNameW = As<GetFullPathNameWFn>(
         Patch("KERNEL32.dll", "GetFullPathNameW", Address(TracedGetFullPathNameW)));
     platformGetPrivateProfileIntW = As<GetPrivateProfileIntWFn>(
