@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "GameDouble.h"
+#include "record/FrameClock.h"
 
 namespace {
 
@@ -58,29 +59,49 @@ void SetScene(Scene scene) {
 // until the store is full at `recSize` (recSize + 1 samples). Preparing a
 // million samples takes a while under emulation, so a scene is kept from one
 // run of a benchmark to the next and only rebuilt when it changes.
+// What a benchmark turns on beyond the plain module.
+enum Aids : unsigned {
+  kNone = 0,
+  // A pad is plugged in and its triggers rest just above zero: every frame
+  // asks it and tests its chord and triggers.
+  kPad = 1,
+  // The seconds label, as the shipped settings have it: every frame reads
+  // the performance counter (16.667 ms a frame here) and a recorded frame
+  // keeps its length; a rewind frame draws the label.
+  kSeconds = 2,
+  // Rewinding, scrubbed to the oldest sample first, so that the label sums
+  // the whole history: a rewind frame must cost the same there as anywhere.
+  kAtOldest = 4,
+};
+
 struct Prepared {
   Scene scene;
   uint32_t recSize;
   bool rewinding;
-  bool padOn;
+  unsigned aids;
 };
 std::unique_ptr<Prepared> prepared;
 
-// With the pad on, a pad is plugged in and its triggers rest just above
-// zero: every frame asks it and tests its chord and triggers.
-void Prepare(Scene scene, uint32_t recSize, bool rewinding, bool padOn = false) {
+void Prepare(Scene scene, uint32_t recSize, bool rewinding, unsigned aids = kNone) {
   if (prepared && prepared->scene == scene && prepared->recSize == recSize &&
-      prepared->rewinding == rewinding && prepared->padOn == padOn) {
+      prepared->rewinding == rewinding && prepared->aids == aids) {
     return;
   }
   ResetModuleState();
   SetScene(scene);
-  game->values.padConnected = padOn;
+  game->values.padConnected = (aids & kPad) != 0;
   game->values.pad.wButtons = 4096;
   game->values.pad.bLeftTrigger = 3;
   RunFrame();
   rewindState.recSize = recSize;
-  rewindState.padEnabled = padOn ? 1 : 0;
+  rewindState.padEnabled = (aids & kPad) != 0 ? 1 : 0;
+  if ((aids & kSeconds) != 0) {
+    // As if the settings had turned it on: the clock started, and the first
+    // frame's sample, taken without its length, dropped.
+    rewindState.secondsEnabled = 1;
+    StartFrameClock();
+    historySet = HistorySet{};
+  }
   while (rewindState.frameCount < 100) RunFrame();
   // Full, and a little beyond so that every frame trims.
   const uint64_t frames = static_cast<uint64_t>(recSize) + 1 + 1000;
@@ -89,7 +110,17 @@ void Prepare(Scene scene, uint32_t recSize, bool rewinding, bool padOn = false) 
     game->values.pressed[118] = true;
     RunFrame();
   }
-  prepared = std::make_unique<Prepared>(Prepared{scene, recSize, rewinding, padOn});
+  if (rewinding && (aids & kAtOldest) != 0) {
+    // One step past the oldest sample, then no key held.
+    GameValues& v = game->values;
+    const uint32_t scrubStep = v.scrubStep;
+    v.scrubStep = 0xFFFFFFFFu;
+    v.held[rewindState.olderKey] = true;
+    RunFrame();
+    v.held[rewindState.olderKey] = false;
+    v.scrubStep = scrubStep;
+  }
+  prepared = std::make_unique<Prepared>(Prepared{scene, recSize, rewinding, aids});
 }
 
 void RunFrames(benchmark::State& state) {
@@ -111,9 +142,25 @@ void BM_RecordFootFrame(benchmark::State& state) {
 }
 
 void BM_RecordFootFramePadOn(benchmark::State& state) {
-  Prepare(Scene::kFoot, 2000, false, true);
+  Prepare(Scene::kFoot, 2000, false, kPad);
   RunFrames(state);
   if (rewindState.rewinding != 0) state.SkipWithError("left recording");
+}
+
+// With the seconds label on; at recSize 1,000,000 also the histories' memory
+// with the eighteenth, the frame lengths, beside the seventeen.
+void BM_RecordFootFrameSecondsOn(benchmark::State& state) {
+  const auto recSize = static_cast<uint32_t>(state.range(0));
+  Prepare(Scene::kFoot, recSize, false, kSeconds);
+  RunFrames(state);
+  if (rewindState.rewinding != 0) state.SkipWithError("left recording");
+  const uint32_t count = historySet.posX.SampleCount();
+  if (historySet.frameMsHist.SampleCount() != count || historySet.frameMsHist[0] != 16) {
+    state.SkipWithError("the frame lengths are not kept beside the samples");
+  }
+  state.counters["samples"] = count;
+  state.counters["history_bytes_per_frame"] =
+      static_cast<double>(HistoryMemory::bytesInUse) / static_cast<double>(count);
 }
 
 void BM_RecordVehicleFrame(benchmark::State& state) {
@@ -125,6 +172,18 @@ void BM_RewindFootFrame(benchmark::State& state) {
   Prepare(Scene::kFoot, 2000, true);
   RunFrames(state);
   if (rewindState.rewinding != 1) state.SkipWithError("left rewind mode");
+}
+
+// The label drawn every frame at the oldest of 1,000,001 samples: its sum
+// covers the whole history.
+void BM_RewindFootFrameSecondsOnAtOldest(benchmark::State& state) {
+  Prepare(Scene::kFoot, 1000000, true, kSeconds | kAtOldest);
+  RunFrames(state);
+  const RewindState& s = rewindState;
+  if (s.rewinding != 1 || s.playIndex != s.playLength - 1 ||
+      s.scrubBackMs != 16ull * static_cast<uint64_t>(s.playIndex)) {
+    state.SkipWithError("not rewinding at the oldest sample with the label's sum");
+  }
 }
 
 void BM_RewindVehiclePushFrame(benchmark::State& state) {
@@ -144,8 +203,16 @@ BENCHMARK(BM_RecordFootFrame)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_RecordFootFramePadOn)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordFootFrameSecondsOn)
+    ->Arg(2000)
+    ->Arg(1000000)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecordVehicleFrame)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RewindFootFrame)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RewindFootFrameSecondsOnAtOldest)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RewindVehiclePushFrame)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -3,10 +3,15 @@
 // upper bytes, NaN, infinities, huge and negative numbers, claims of more
 // pending vector results than the record holds), press and hold keys, move
 // or break the cursor, plug, unplug and work the game pad and turn it on or
-// off with any chord, make the histories' allocations fail, and run frames.
-// After every frame the histories must agree, hold at most recSize + 1
-// samples and change by at most one sample, and playIndex must name a
-// sample while rewinding. A read outside a history stops at the standard
+// off with any chord, make the histories' allocations fail, move the
+// performance counter by any step (backwards, by 2^62) or break it, and run
+// frames. Before the first frame the input may give a settings file with the
+// player aids: the scrub and resume keys (in and out of range), the hint and
+// the seconds label, and a clock of any frequency (0, negative, huge). After
+// every frame the histories must agree (the frame lengths too, with the
+// seconds label on), hold at most recSize + 1 samples and change by at most
+// one sample, playIndex must name a sample while rewinding, and the label's
+// sum must be that of the scrubbed frames' lengths. A read outside a history stops at the standard
 // library's bounds check; a write outside anything stops at the sanitizer.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -14,7 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <limits>
+#include <string>
 
 #include "GameDouble.h"
 
@@ -86,9 +93,52 @@ uint32_t* WordField(GameValues& v, uint8_t which) {
 }
 
 int Key(FuzzedDataProvider& in) {
-  static const int kKeys[] = {118, VK_SPACE, 'Z', 'X', VK_LEFT, VK_RIGHT};
-  if (in.ConsumeBool()) return kKeys[in.ConsumeIntegralInRange<size_t>(0, std::size(kKeys) - 1)];
+  const RewindState& s = rewindState;
+  const int keys[] = {118,      VK_SPACE,   'Z',        'X',        VK_LEFT,
+                      VK_RIGHT, s.olderKey, s.newerKey, s.resumeKey};
+  if (in.ConsumeBool()) {
+    return keys[in.ConsumeIntegralInRange<size_t>(0, std::size(keys) - 1)] & 0xFF;
+  }
   return in.ConsumeIntegral<uint8_t>();
+}
+
+// A 64-bit clock value: one of the odd ones, or any.
+int64_t ClockValue(FuzzedDataProvider& in, int64_t usual) {
+  static const int64_t kOdd[] = {0,
+                                 -1,
+                                 1,
+                                 std::numeric_limits<int64_t>::min(),
+                                 std::numeric_limits<int64_t>::max(),
+                                 int64_t{1} << 62,
+                                 -(int64_t{1} << 62),
+                                 3579545,
+                                 10000000};
+  const size_t pick = in.ConsumeIntegralInRange<size_t>(0, std::size(kOdd) + 1);
+  if (pick == 0) return usual;
+  if (pick <= std::size(kOdd)) return kOdd[pick - 1];
+  return in.ConsumeIntegral<int64_t>();
+}
+
+// The settings file the first frame reads, in the current directory: the
+// five aids' keys with any values, or no file at all.
+void WriteSettings(FuzzedDataProvider& in) {
+  if (!in.ConsumeBool()) {
+    std::remove("Quorvat.ini");
+    return;
+  }
+  std::string text = "[Keys]\r\n";
+  for (const char* key : {"OlderKey", "NewerKey", "ResumeKey"}) {
+    // Mostly a byte (0 and 255 out of range), else any number.
+    const int64_t value = in.ConsumeBool() ? in.ConsumeIntegral<uint8_t>()
+                                           : static_cast<int32_t>(in.ConsumeIntegral<uint32_t>());
+    text += std::string(key) + "=" + std::to_string(value) + "\r\n";
+  }
+  text += "[Overlay]\r\n";
+  for (const char* key : {"Hint", "Seconds"}) {
+    const int32_t value = static_cast<int32_t>(in.ConsumeIntegral<uint32_t>());
+    text += std::string(key) + "=" + std::to_string(value) + "\r\n";
+  }
+  std::ofstream("Quorvat.ini", std::ios::binary | std::ios::trunc) << text;
 }
 
 [[noreturn]] void Broken(int frame, const char* what) {
@@ -105,9 +155,11 @@ void Trace(int frame, int command, size_t remaining) {
   if (!tracing) return;
   const RewindState& s = rewindState;
   std::fprintf(stderr,
-               "frame %d command %d (%u bytes left): samples %u rewinding %d playIndex %d\n", frame,
-               command, static_cast<unsigned>(remaining), historySet.posX.SampleCount(),
-               s.rewinding, s.playIndex);
+               "frame %d command %d (%u bytes left): samples %u rewinding %d playIndex %d "
+               "seconds %d (%u lengths, %llu ms back) keys %d %d %d\n",
+               frame, command, static_cast<unsigned>(remaining), historySet.posX.SampleCount(),
+               s.rewinding, s.playIndex, s.secondsEnabled, historySet.frameMsHist.SampleCount(),
+               static_cast<unsigned long long>(s.scrubBackMs), s.olderKey, s.newerKey, s.resumeKey);
 }
 
 }  // namespace
@@ -122,6 +174,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   v = GameValues{};
   v.hasMtime = in.ConsumeBool();
   v.mtime = in.ConsumeIntegral<int64_t>();
+  WriteSettings(in);
+  v.clockFrequency = ClockValue(in, 1000000);
+  v.counter = in.ConsumeIntegral<int64_t>();
   RunFrame();  // the first frame: stamp and settings
   HistoryMemory::failHook = FailSome;
   rewindState.recSize = in.ConsumeIntegralInRange<uint32_t>(0, 50);
@@ -131,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int frame = 1;
   while (in.remaining_bytes() > 0 && frame < kMaxFrames) {
-    const int command = in.ConsumeIntegralInRange<int>(0, 9);
+    const int command = in.ConsumeIntegralInRange<int>(0, 11);
     Trace(frame, command, in.remaining_bytes());
     switch (command) {
       case 0: {
@@ -172,12 +227,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rewindState.padEnabled = in.ConsumeBool() ? 1 : 0;
         rewindState.padToggleButtons = in.ConsumeIntegral<uint16_t>();
         break;
+      case 10:
+        v.counterStep = ClockValue(in, 16667);
+        break;
+      case 11:
+        // The counter jumps to any value, and maybe stops answering.
+        v.counter = in.ConsumeIntegral<int64_t>();
+        v.clockWorks = in.ConsumeBool();
+        break;
       default: {
         const int run = in.ConsumeIntegralInRange<int>(1, 64);
         for (int i = 0; i < run && frame < kMaxFrames; ++i, ++frame) {
           const uint32_t before = historySet.posX.SampleCount();
           RunFrame();
           if (const char* broken = BrokenInvariant()) Broken(frame, broken);
+          if (const char* broken = BrokenSecondsSum()) Broken(frame, broken);
           const uint32_t after = historySet.posX.SampleCount();
           if (after > before + 1 || after + 1 < before) {
             Broken(frame, "the sample count changed by more than one");

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes seed inputs for fuzz_module into fuzz/corpus/module: whole plays
 (recording on foot and in a vehicle, rewinding, scrubbing both ways past
-the ends, leaving, failing allocations) that random mutation alone would
-take long to find.
+the ends, leaving, failing allocations, the player aids with an odd clock)
+that random mutation alone would take long to find.
 
 The target reads every value through FuzzedDataProvider's integral
 functions, which take their bytes from the end of the input, the most
@@ -35,6 +35,10 @@ class Seed:
         self.chunks.append((value & 0xFFFFFFFFFFFFFFFF).to_bytes(8, "big"))
         return self
 
+    def s64(self, value):
+        # A signed 64-bit value comes out as the lowest one plus the bytes read.
+        return self.i64(value + (1 << 63))
+
     def data(self):
         # Each chunk is read from its last byte backwards; chunks run back to front.
         out = b""
@@ -42,11 +46,28 @@ class Seed:
             out = chunk[::-1] + out
         return out
 
-    # Header: stamp time, recSize 0..50, push mode index, skip the stamp frames.
-    def header(self, rec_size, push_index=0, skip_stamp=True):
-        return self.byte(1).i64(1700000000).byte(rec_size).byte(push_index).byte(1 if skip_stamp else 0)
+    # Header: stamp time, the settings file (none, or the aids' five keys:
+    # (older, newer, resume, hint, seconds), a key as an int below 256 or
+    # any 32-bit value), the clock's frequency (an index into the target's
+    # odd values, 0 for 1000000) and counter, recSize 0..50, push mode
+    # index, skip the stamp frames.
+    def header(self, rec_size, push_index=0, skip_stamp=True, aids=None, frequency=0,
+               counter=1000000000):
+        self.byte(1).i64(1700000000)
+        if aids is None:
+            self.byte(0)
+        else:
+            self.byte(1)
+            for key in aids[:3]:
+                if 0 <= key < 256:
+                    self.byte(1).byte(key)
+                else:
+                    self.byte(0).u32(key)
+            self.u32(aids[3]).u32(aids[4])
+        self.byte(frequency).s64(counter)
+        return self.byte(rec_size).byte(push_index).byte(1 if skip_stamp else 0)
 
-    # Commands (the first byte, taken modulo 10, picks one).
+    # Commands (the first byte, taken modulo 12, picks one).
     def frames(self, n):
         while n > 0:
             step = min(n, 64)
@@ -61,7 +82,8 @@ class Seed:
     def word(self, which, value):
         return self.byte(1).byte(which).u32(value)
 
-    KEYS = {"F7": 0, "SPACE": 1, "Z": 2, "X": 3, "LEFT": 4, "RIGHT": 5}
+    KEYS = {"F7": 0, "SPACE": 1, "Z": 2, "X": 3, "LEFT": 4, "RIGHT": 5,
+            "OLDER": 6, "NEWER": 7, "RESUME": 8}
 
     def press(self, key):
         return self.byte(2).byte(1).byte(self.KEYS[key])
@@ -80,6 +102,21 @@ class Seed:
 
     def pad_settings(self, enabled, toggle_buttons=32):
         return self.byte(9).byte(1 if enabled else 0).u16(toggle_buttons)
+
+    # The counter's step a frame: an index into the target's odd values (0
+    # for 16667 counts), or any value.
+    def clock_step(self, pick=0, value=None):
+        if value is not None:
+            return self.byte(10).byte(len(CLOCK_ODD) + 1).s64(value)
+        return self.byte(10).byte(pick)
+
+    def clock_jump(self, counter, works=True):
+        return self.byte(11).s64(counter).byte(1 if works else 0)
+
+
+# The target's odd clock values, from index 1.
+CLOCK_ODD = [0, -1, 1, -(1 << 63), (1 << 63) - 1, 1 << 62, -(1 << 62), 3579545, 10000000]
+ODD_ZERO, ODD_BACK, ODD_MAX, ODD_JUMP = 1, 2, 5, 6
 
 
 # Word fields, in the target's order.
@@ -145,11 +182,37 @@ def pad_rewind():
     return s
 
 
+def aids_rewind():
+    # Keys moved (Y and W; the resume key out of range, so Space), the hint
+    # and the label on; frames of 16 ms, a stall, a counter that jumps by
+    # 2^62 and one that runs backwards; scrubbing with the moved keys and the
+    # triggers past both ends; a failed push, then play on with Space.
+    s = Seed().header(25, aids=(89, 87, 0xFFFFFFFF, 1, 1), skip_stamp=False).frames(30)
+    s.clock_step(value=2000000).frames(2).clock_step(ODD_JUMP).frames(2)
+    s.clock_step(ODD_BACK).frames(2).clock_step().frames(10)
+    s.press("F7").toggle_held("OLDER").frames(12).toggle_held("OLDER")
+    s.toggle_held("NEWER").frames(30).toggle_held("NEWER").pad_settings(True)
+    s.pad(0, lt=200).frames(20).pad(0, rt=31).frames(5).pad(0).toggle_held("RESUME").frames(2)
+    s.toggle_held("RESUME").fail_allocations(9).frames(20).press("F7").frames(3)
+    s.toggle_held("OLDER").frames(3).press("RESUME").frames(30)
+    return s
+
+
+def odd_clock():
+    # A counter that can't be read, a frequency of INT64_MAX, then one that
+    # stops answering mid-run and jumps about.
+    s = Seed().header(8, aids=(0, 255, 13, 0x80000000, 7), frequency=ODD_MAX, counter=-5)
+    s.frames(12).clock_step(ODD_ZERO).frames(3).clock_jump(1 << 62).frames(2)
+    s.clock_jump(-(1 << 63), works=False).frames(3).clock_jump(0).clock_step(value=-(1 << 62))
+    s.frames(3).press("F7").toggle_held("Z").frames(8).press("F7").frames(10)
+    return s
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "module")
     os.makedirs(out, exist_ok=True)
     for make in (on_foot_rewind, vehicle_push_rewind, hostile_values, out_of_memory,
-                 rewind_before_anything_recorded, pad_rewind):
+                 rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 # The settings file as it ships, put beside the module by a scenario, gives
-# the module's defaults in the trace's end state; and it sets every key
-# itself, so that a player's change to a value takes effect (a misspelt key
-# would also read as its default).
+# the module's defaults in the trace's end state, with the two aids it turns
+# on (the hint in the stamp's place, the clock read for the seconds label);
+# and it sets every key itself, so that a player's change to a value takes
+# effect (a misspelt key would also read as its default).
 #   check-shipped-settings.py QUORVAT_SIM SETTINGS_PROBE QUORVAT_INI SCENARIO WORK
 import json
 import pathlib
@@ -20,6 +21,14 @@ def run_sim(sim, scenario, trace):
     if run.returncode != 0 or not lines or not json.loads(lines[-1]).get("end"):
         sys.exit(f"quorvat-sim run {scenario} failed (exit {run.returncode}): {run.stderr}")
     return lines
+
+
+def api_args(lines, name):
+    return [json.loads(line)["args"] for line in lines if f'"api":"{name}"' in line]
+
+
+def texts(lines):
+    return [json.loads(line)["args"][3] for line in lines if '"native":"DrawScreenText"' in line]
 
 
 def main():
@@ -43,6 +52,11 @@ def main():
     got = {field: state[field] for field in DEFAULTS}
     if got != DEFAULTS:
         sys.exit(f"the shipped settings give {got}, expected {DEFAULTS}")
+    if texts(lines) != ["F7: rewind"]:
+        sys.exit(f"the shipped settings' first frame draws {texts(lines)}, not the hint 'F7: rewind'")
+    clock = [api_args(lines, f"QueryPerformance{what}") for what in ("Frequency", "Counter")]
+    if clock != [[[]], [[]]]:
+        sys.exit("the shipped settings don't turn the seconds label on: its clock isn't read")
 
     # Asked with a default that no file sets, each key still answers the
     # value the file gives it.
@@ -59,7 +73,24 @@ def main():
     lines = run_sim(sim, on, work / "pad-on.jsonl")
     if not any('"args":[250]' in line and "CueModeSwitch" in line for line in lines):
         sys.exit("with Enable=1 and ToggleButtons=16 in the shipped file, Start doesn't rewind")
-    print(f"{ini}: {got}, pad off")
+    # The three movable keys, changed as a player changes them, are the keys
+    # asked: while rewinding, and the resume key leaves the rewind; the label
+    # is drawn.
+    edited = (shipped.replace("OlderKey=90", "OlderKey=89").replace("NewerKey=88", "NewerKey=87")
+              .replace("ResumeKey=32", "ResumeKey=13"))
+    keys = work / "keys-moved.json"
+    keys.write_text(json.dumps({"frames": 4, "settings": edited,
+                                "timeline": [{"frame": 1, "press": ["F7"]},
+                                             {"frame": 3, "hold": [13]}]}))
+    lines = run_sim(sim, keys, work / "keys-moved.jsonl")
+    asked = sorted({args[0] for args in api_args(lines, "GetKeyState")})
+    if asked != [13, 37, 39, 87, 89]:
+        sys.exit(f"with OlderKey=89, NewerKey=87, ResumeKey=13 the keys asked are {asked}")
+    if json.loads(lines[-1])["state"]["rewinding"] != 0:
+        sys.exit("with ResumeKey=13 in the shipped file, holding Enter doesn't leave the rewind")
+    if "-0.0 s" not in texts(lines):
+        sys.exit("the shipped settings draw no seconds label while rewinding")
+    print(f"{ini}: {got}, pad off, hint and seconds on")
 
 
 main()

@@ -67,6 +67,14 @@ struct GameValues {
   int64_t mtime = 0;
   bool padConnected = false;
   XINPUT_GAMEPAD pad = {};
+  // The performance counter: counts a second, and a counter read once a
+  // frame that moves on by counterStep after each reading (wrapping, so any
+  // step may be given: backwards, or a jump of 2^62). Without clockWorks
+  // both functions fail and write nothing.
+  bool clockWorks = true;
+  int64_t clockFrequency = 1000000;
+  int64_t counter = 1000000000;
+  int64_t counterStep = 16667;
 };
 
 class GameDouble : public HostHandler, public WinApiHandler {
@@ -216,6 +224,18 @@ class GameDouble : public HostHandler, public WinApiHandler {
     state->Gamepad = values.pad;
     return ERROR_SUCCESS;
   }
+  BOOL OnQueryPerformanceFrequency(LARGE_INTEGER* frequency) override {
+    if (!values.clockWorks || frequency == nullptr) return FALSE;
+    frequency->QuadPart = values.clockFrequency;
+    return TRUE;
+  }
+  BOOL OnQueryPerformanceCounter(LARGE_INTEGER* counter) override {
+    if (!values.clockWorks || counter == nullptr) return FALSE;
+    counter->QuadPart = values.counter;
+    values.counter = static_cast<int64_t>(static_cast<uint64_t>(values.counter) +
+                                          static_cast<uint64_t>(values.counterStep));
+    return TRUE;
+  }
   bool OnFileModificationTime(const char*, int64_t* seconds) override {
     if (values.hasMtime) *seconds = values.mtime;
     return values.hasMtime;
@@ -253,15 +273,21 @@ inline void ResetModuleState() {
   HistoryMemory::failHook = nullptr;
 }
 
-// The seventeen counts agree and every history holds at most recSize + 1
-// samples; while rewinding, the count is playLength and playIndex names a
-// sample. Returns null when all hold, else what broke.
+// The seventeen counts agree, and the frame lengths' count with them when
+// the seconds label is on (none kept with it off); every history holds at
+// most recSize + 1 samples; while rewinding, the count is playLength and
+// playIndex names a sample. Returns null when all hold, else what broke.
 inline const char* BrokenInvariant() {
   const RewindState& s = rewindState;
   uint32_t counts[kHistoryCount];
   HistoryCounts(counts);
   for (uint32_t count : counts) {
     if (count != counts[0]) return "the histories hold different sample counts";
+  }
+  const uint32_t lengths = historySet.frameMsHist.SampleCount();
+  if (lengths != (s.secondsEnabled != 0 ? counts[0] : 0u)) {
+    return s.secondsEnabled != 0 ? "the frame lengths' count left the histories'"
+                                 : "frame lengths kept with the seconds label off";
   }
   const uint64_t limit = static_cast<uint64_t>(s.recSize) + 1;
   if (counts[0] > limit) return "a history holds more than recSize + 1 samples";
@@ -272,4 +298,23 @@ inline const char* BrokenInvariant() {
     }
   }
   return nullptr;
+}
+
+// While rewinding with the seconds label on, the label's running sum is the
+// frame lengths of samples 0 ... playIndex - 1, each at most a second.
+// Walks the history: call it now and then on a long one. Returns null when
+// it holds (or doesn't apply), else what broke.
+inline const char* BrokenSecondsSum() {
+  const RewindState& s = rewindState;
+  if (s.secondsEnabled == 0 || s.rewinding == 0) return nullptr;
+  const DurationHistory& lengths = historySet.frameMsHist;
+  if (s.playIndex < 0 || static_cast<uint32_t>(s.playIndex) > lengths.SampleCount()) {
+    return "playIndex is past the frame lengths";
+  }
+  uint64_t sum = 0;
+  for (uint32_t i = 0; i < static_cast<uint32_t>(s.playIndex); ++i) {
+    if (lengths[i] > 1000) return "a frame length above a second";
+    sum += lengths[i];
+  }
+  return sum == s.scrubBackMs ? nullptr : "the seconds label's sum is not the scrubbed lengths'";
 }

@@ -7,7 +7,13 @@
 // a frame, playIndex stays inside the history while rewinding, and the
 // histories' heap stays bounded by their length.
 //
-//   quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R]
+// With --aids the settings also move the scrub and resume keys (now and then
+// to a value out of range, which keeps the default) and turn the hint and
+// the seconds label on; the scenario's clock varies its frame length. The
+// frame lengths the label keeps must then stay as many as the samples (and
+// none be kept with it off).
+//
+//   quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R] [--aids]
 //
 // The scenario is built in memory rather than written as JSON so that it can
 // carry what no scenario file can: NaN and infinite positions.
@@ -82,13 +88,40 @@ WorldPatch SomeChange(Rng& rng) {
   return p;
 }
 
-Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize) {
+// The scrub and resume keys the settings give, and the keys the player then
+// uses.
+struct Keys {
+  std::string settings;
+  int older = 'Z', newer = 'X', resume = kSpace;
+};
+
+Keys SomeKeys(Rng& rng) {
+  Keys keys;
+  int* const used[] = {&keys.older, &keys.newer, &keys.resume};
+  const char* const names[] = {"OlderKey", "NewerKey", "ResumeKey"};
+  for (int i = 0; i < 3; ++i) {
+    // One time in five a value that names no key: the default holds.
+    static const char* const kOutOfRange[] = {"0", "255", "-5", "4294967296", "x"};
+    if (rng.OneIn(5)) {
+      keys.settings += std::string(names[i]) + "=" + kOutOfRange[rng.Below(5)] + "\r\n";
+    } else {
+      *used[i] = SomeMovedKey(rng);
+      keys.settings += std::string(names[i]) + "=" + std::to_string(*used[i]) + "\r\n";
+    }
+  }
+  return keys;
+}
+
+Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize, bool aids) {
   Scenario s;
   s.frames = frames;
   s.moduleMtime = 1700000000;
-  s.settings = "[Keys]\r\nEnableKey=" + std::to_string(kToggleKey) +
-               "\r\n[Settings]\r\nRecSize=" + std::to_string(recSize) +
+  const Keys keys = aids ? SomeKeys(rng) : Keys{};
+  s.settings = "[Keys]\r\nEnableKey=" + std::to_string(kToggleKey) + "\r\n" + keys.settings +
+               "[Settings]\r\nRecSize=" + std::to_string(recSize) +
                "\r\nPush=" + std::to_string(static_cast<int>(rng.Below(3))) + "\r\n";
+  if (aids)
+    *s.settings += "[Overlay]\r\nHint=1\r\nSeconds=" + std::to_string(1 + rng.Below(9)) + "\r\n";
   // Half the runs with the game pad on, some with an odd chord.
   if (rng.OneIn(2)) {
     const uint32_t chord = rng.OneIn(4) ? rng.Below(65536) : 32;
@@ -100,23 +133,33 @@ Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize) {
     s.world.models[model] = {{-1.0f, -2.5f, -0.8f}, {1.0f + model, 2.5f, 1.2f}};
   }
 
-  static const int kScrubKeys[] = {'Z', 'X', kLeft, kRight};
+  const int scrubKeys[] = {keys.older, keys.newer, kLeft, kRight};
+  const int resume = keys.resume;
   bool held[256] = {};
   for (int64_t frame = 1; frame < frames; ++frame) {
     if (!rng.OneIn(6)) continue;
     TimelineEntry e;
     e.frame = frame;
     e.world = SomeChange(rng);
+    if (aids && rng.OneIn(4)) {
+      // Frames of 8 to 48 ms, and now and then none, or a stall past the
+      // one-second cap.
+      static const uint32_t kOdd[] = {0, 2000000, 0xFFFFFFFFu};
+      e.world->clockUs = rng.OneIn(20) ? kOdd[rng.Below(3)] : 8000 + rng.Below(40000);
+    }
     // Rewinds often: a press every few hundred frames enters or leaves.
     if (rng.OneIn(40)) e.press.push_back(kToggleKey);
+    int scrubbed = -1;
     if (rng.OneIn(4)) {
-      const int key = kScrubKeys[rng.Below(4)];
+      const int key = scrubKeys[rng.Below(4)];
       (held[key] ? e.release : e.hold).push_back(key);
       held[key] = !held[key];
+      scrubbed = key;
     }
-    if (rng.OneIn(120) || (held[kSpace] && rng.OneIn(3))) {
-      (held[kSpace] ? e.release : e.hold).push_back(kSpace);
-      held[kSpace] = !held[kSpace];
+    // Moved keys may coincide: an entry holds or releases a key once.
+    if ((rng.OneIn(120) || (held[resume] && rng.OneIn(3))) && resume != scrubbed) {
+      (held[resume] ? e.release : e.hold).push_back(resume);
+      held[resume] = !held[resume];
     }
     if (rng.OneIn(8)) {
       e.setsCursor = true;
@@ -139,6 +182,7 @@ Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize) {
 }
 
 struct Checker {
+  bool aids = false;
   uint32_t lastCount = 0;
   int32_t wasRewinding = 0;
   uint64_t rewinds = 0, rewindFrames = 0, maxCount = 0, maxBytes = 0;
@@ -148,6 +192,11 @@ struct Checker {
     const uint32_t count = s.historyCounts[0];
     for (uint32_t c : s.historyCounts) {
       if (c != count) return "the histories hold different sample counts" + at;
+    }
+    if (s.secondsEnabled != (aids ? 1 : 0)) return "the seconds setting was not read" + at;
+    if (s.frameMsCount != (aids ? count : 0u)) {
+      return "the frame lengths' count " + std::to_string(s.frameMsCount) + " beside " +
+             std::to_string(count) + " samples" + at;
     }
     if (count > static_cast<uint64_t>(s.recSize) + 1) return "more than recSize + 1 samples" + at;
     if (count > lastCount + 1) return "more than one sample in a frame" + at;
@@ -161,7 +210,7 @@ struct Checker {
       ++rewindFrames;
       if (wasRewinding == 0) ++rewinds;
     }
-    if (s.historyBytes > HistoryMemoryBound(count, kHistories)) {
+    if (s.historyBytes > HistoryMemoryBound(count, kHistories, aids)) {
       return "the histories hold " + std::to_string(s.historyBytes) + " bytes for " +
              std::to_string(count) + " samples" + at;
     }
@@ -175,18 +224,26 @@ struct Checker {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R]\n");
+               "usage: quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R] "
+               "[--aids]\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc % 2 != 0) return Usage();
+  if (argc < 2) return Usage();
   int64_t frames = 1000000;
   uint64_t seed = 1;
   uint32_t recSize = 40;
-  for (int i = 2; i + 1 < argc; i += 2) {
+  bool aids = false;
+  for (int i = 2; i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--aids") == 0) {
+      aids = true;
+      --i;
+      continue;
+    }
+    if (i + 1 >= argc) return Usage();
     char* end = nullptr;
     const unsigned long long value = std::strtoull(argv[i + 1], &end, 10);
     if (end == argv[i + 1] || *end != '\0') return Usage();
@@ -202,8 +259,9 @@ int main(int argc, char** argv) {
   }
 
   Rng rng{seed};
-  const Scenario scenario = RandomScenario(rng, frames, recSize);
+  const Scenario scenario = RandomScenario(rng, frames, recSize, aids);
   Checker checker;
+  checker.aids = aids;
   RunOptions options;
   options.modulePath = argv[1];
   options.trace = std::fopen("/dev/null", "wb");
@@ -226,10 +284,10 @@ int main(int argc, char** argv) {
   std::fclose(options.trace);
 
   std::printf(
-      "harness soak: seed %llu, %lld frames, recSize %u: %llu rewind frames in %llu rewinds, "
+      "harness soak: seed %llu, %lld frames, recSize %u%s: %llu rewind frames in %llu rewinds, "
       "at most %llu samples and %llu history bytes\n",
       static_cast<unsigned long long>(seed), static_cast<long long>(result.frames), recSize,
-      static_cast<unsigned long long>(checker.rewindFrames),
+      aids ? ", aids on" : "", static_cast<unsigned long long>(checker.rewindFrames),
       static_cast<unsigned long long>(checker.rewinds),
       static_cast<unsigned long long>(checker.maxCount),
       static_cast<unsigned long long>(checker.maxBytes));

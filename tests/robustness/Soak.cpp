@@ -7,7 +7,14 @@
 // histories' allocations fail for a few requests in a row, as they would
 // when the game's process runs out of memory.
 //
-//   quorvat_soak [--frames N] [--seed S] [--rec-size R]
+// With --aids, the player aids are on as the shipped settings have them and
+// more: the seconds label (its frame lengths must stay as many as the
+// samples, and now and then the label's sum is checked against them), the
+// hint, moved scrub and resume keys, and the game pad with its triggers at
+// random pressures; the frames' lengths vary, with stalls and a counter
+// that jumps.
+//
+//   quorvat_soak [--frames N] [--seed S] [--rec-size R] [--aids]
 //
 // A failure names the seed and the frame; rerun with that seed to replay it.
 #include <algorithm>
@@ -19,6 +26,7 @@
 
 #include "GameDouble.h"
 #include "SoakRandom.h"
+#include "record/FrameClock.h"
 
 namespace {
 
@@ -53,7 +61,7 @@ struct Stats {
 };
 
 // Changes the game a little, as one frame of play would.
-void Wander(Rng& rng, GameValues& v, float& t) {
+void Wander(Rng& rng, GameValues& v, float& t, bool aids) {
   t += 1.0f / 60.0f;
   const float drift = rng.Unit() - 0.5f;
   for (int i = 0; i < 3; ++i) {
@@ -83,21 +91,37 @@ void Wander(Rng& rng, GameValues& v, float& t) {
   v.footValue = rng.OneIn(100) ? static_cast<int32_t>(rng.Next()) : v.footValue;
   v.extraPendingVectors = rng.OneIn(500) ? rng.Below(300) : 0;
 
-  // Keys: the toggle now and then, scrub keys held for a while, Space rarely.
-  if (rng.OneIn(rewindState.rewinding != 0 ? 120 : 300))
-    v.pressed[scriptThread.enableKey & 0xFF] = true;
-  static const int kScrubKeys[] = {'Z', 'X', VK_LEFT, VK_RIGHT};
+  // Keys: the toggle now and then, scrub keys held for a while, the resume
+  // key rarely.
+  const RewindState& s = rewindState;
+  if (rng.OneIn(s.rewinding != 0 ? 120 : 300)) v.pressed[scriptThread.enableKey & 0xFF] = true;
+  const int scrubKeys[] = {s.olderKey, s.newerKey, VK_LEFT, VK_RIGHT};
   if (rng.OneIn(25)) {
-    const int key = kScrubKeys[rng.Below(4)];
+    const int key = scrubKeys[rng.Below(4)] & 0xFF;
     v.held[key] = !v.held[key];
   }
-  if (rng.OneIn(800)) v.held[VK_SPACE] = true;
-  if (v.held[VK_SPACE] && rng.OneIn(10)) v.held[VK_SPACE] = false;
+  const int resume = s.resumeKey & 0xFF;
+  if (rng.OneIn(800)) v.held[resume] = true;
+  if (v.held[resume] && rng.OneIn(10)) v.held[resume] = false;
+  if (aids) {
+    v.counterStep = SomeFrameLength(rng);
+    if (rng.OneIn(20)) {
+      v.padConnected = !rng.OneIn(30);
+      v.pad.wButtons = static_cast<uint16_t>(rng.OneIn(4) ? 32 : rng.Below(16));
+      v.pad.bLeftTrigger = static_cast<uint8_t>(rng.OneIn(3) ? 0 : rng.Below(256));
+      v.pad.bRightTrigger = static_cast<uint8_t>(rng.OneIn(3) ? 0 : rng.Below(256));
+    }
+  }
   if (rng.OneIn(40)) {
     v.cursor[0] = static_cast<int32_t>(rng.Below(1920));
     v.cursor[1] = static_cast<int32_t>(rng.Below(1080));
   }
   if (rng.OneIn(300)) v.cursorFails = !v.cursorFails;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: quorvat_soak [--frames N] [--seed S] [--rec-size R] [--aids]\n");
+  return 2;
 }
 
 int Fail(uint64_t seed, uint64_t frame, const char* what) {
@@ -112,7 +136,14 @@ int main(int argc, char** argv) {
   uint64_t frames = 1000000;
   uint64_t seed = 1;
   uint32_t recSize = 40;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  bool aids = false;
+  for (int i = 1; i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--aids") == 0) {
+      aids = true;
+      --i;
+      continue;
+    }
+    if (i + 1 >= argc) return Usage();
     const char* value = argv[i + 1];
     if (std::strcmp(argv[i], "--frames") == 0) {
       frames = std::strtoull(value, nullptr, 10);
@@ -121,8 +152,7 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--rec-size") == 0) {
       recSize = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
     } else {
-      std::fprintf(stderr, "usage: quorvat_soak [--frames N] [--seed S] [--rec-size R]\n");
-      return 2;
+      return Usage();
     }
   }
 
@@ -135,23 +165,42 @@ int main(int argc, char** argv) {
   RunFrame();  // the first frame reads the settings
   rewindState.recSize = recSize;
   scriptThread.enableKey = 118;
+  if (aids) {
+    // As the settings would turn them on on the first frame: the clock
+    // started, and that frame's sample, taken without its length, dropped.
+    RewindState& s = rewindState;
+    s.secondsEnabled = 1;
+    s.hintEnabled = 1;
+    s.padEnabled = 1;
+    s.padToggleButtons = 32;
+    s.olderKey = SomeMovedKey(rng);
+    s.newerKey = SomeMovedKey(rng);
+    s.resumeKey = SomeMovedKey(rng);
+    StartFrameClock();
+    historySet = HistorySet{};
+  }
 
   HistoryMemory::failHook = FailSome;
 
   Stats stats;
   float t = 0;
   for (uint64_t frame = 1; frame < frames; ++frame) {
-    Wander(rng, v, t);
+    Wander(rng, v, t, aids);
     if (rng.OneIn(3000)) failingRequests = 1 + rng.Below(20);
     const uint32_t before = historySet.posX.SampleCount();
     const bool wasRewinding = rewindState.rewinding != 0;
     RunFrame();
 
     if (const char* broken = BrokenInvariant()) return Fail(seed, frame, broken);
+    // The sum walks the history: every frame near its newest end, now and
+    // then further back.
+    if (rewindState.playIndex < 256 || frame % 2048 == 0) {
+      if (const char* broken = BrokenSecondsSum()) return Fail(seed, frame, broken);
+    }
     const uint32_t count = historySet.posX.SampleCount();
     if (count > before + 1) return Fail(seed, frame, "more than one sample in a frame");
     if (count + 1 < before) return Fail(seed, frame, "more than one sample dropped in a frame");
-    if (HistoryMemory::bytesInUse > HistoryMemoryBound(count, kHistoryCount)) {
+    if (HistoryMemory::bytesInUse > HistoryMemoryBound(count, kHistoryCount, aids)) {
       return Fail(seed, frame, "the histories hold more memory than their length needs");
     }
     if (rewindState.rewinding != 0) {
@@ -164,10 +213,10 @@ int main(int argc, char** argv) {
   }
 
   std::printf(
-      "soak: seed %llu, %llu frames, recSize %u: %llu growing, %llu rewind frames in %llu "
+      "soak: seed %llu, %llu frames, recSize %u%s: %llu growing, %llu rewind frames in %llu "
       "rewinds, at most %llu samples and %zu history bytes\n",
       static_cast<unsigned long long>(seed), static_cast<unsigned long long>(frames), recSize,
-      static_cast<unsigned long long>(stats.recorded),
+      aids ? ", aids on" : "", static_cast<unsigned long long>(stats.recorded),
       static_cast<unsigned long long>(stats.rewindFrames),
       static_cast<unsigned long long>(stats.entries),
       static_cast<unsigned long long>(stats.maxCount), stats.maxBytes);

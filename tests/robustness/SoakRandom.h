@@ -40,7 +40,35 @@ inline uint32_t HostileQuantity(SoakRng& rng, uint32_t usual, uint32_t oneIn) {
 }
 
 // The heap the histories may hold for `count` samples each: the samples,
-// the partly filled block at either end and the block map.
-inline double HistoryMemoryBound(uint64_t count, uint32_t histories) {
-  return (4.0 * static_cast<double>(count) * 1.05 + 2048.0) * histories;
+// the partly filled block at either end and the block map; with the seconds
+// label on, the two-byte frame lengths beside them.
+inline double HistoryMemoryBound(uint64_t count, uint32_t histories, bool withLengths = false) {
+  const double lengths = withLengths ? 2.0 * static_cast<double>(count) * 1.05 + 2048.0 : 0.0;
+  return (4.0 * static_cast<double>(count) * 1.05 + 2048.0) * histories + lengths;
+}
+
+// Where the aids are on: a scrub or resume key as a player might move it
+// (the QWERTZ and AZERTY letters, Enter, an arrow that also scrubs, the
+// defaults).
+inline int SomeMovedKey(SoakRng& rng) {
+  static const int kKeys[] = {'Y', 'W', 'A', 'Q', 13, 0x26, 'Z', 'X', 0x20};
+  return kKeys[rng.Below(sizeof kKeys / sizeof kKeys[0])];
+}
+
+// A frame's length in counts of a 1 MHz counter, as a game's frames go and
+// now and then not: a stall, none at all, a counter that went backwards or
+// leapt by 2^62.
+inline int64_t SomeFrameLength(SoakRng& rng) {
+  switch (rng.Below(200)) {
+    case 0:
+      return 0;
+    case 1:
+      return -16667;
+    case 2:
+      return int64_t{1} << 62;
+    case 3:
+      return 5000000;
+    default:
+      return 8000 + static_cast<int64_t>(rng.Below(40000));
+  }
 }
