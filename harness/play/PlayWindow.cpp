@@ -98,6 +98,12 @@ PlayWindow::PlayWindow() {
       NoDisplay("DISPLAY is not set");
     }
   }
+  // The picture is drawn in memory and copied to the window: left to itself,
+  // SDL would make that copy through OpenGL, which where there is no graphics
+  // card means compiling shaders in the process (a large start-up cost under
+  // an emulator, and more address space than a 32-bit AddressSanitizer build
+  // can spare). X11's own image transfer is all the window needs.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) NoDisplay(SDL_GetError());
   window_ = SDL_CreateWindow("Quorvat play", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                              kPlayViewWidth, kPlayViewHeight + kPlayStripHeight, SDL_WINDOW_SHOWN);

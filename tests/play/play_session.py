@@ -293,6 +293,13 @@ def session(sim, controls):
                                      window.pixels()))
                 player.finish()
                 report = end_play(process, window)
+            except BaseException:
+                # A window gone at the wrong time is the program's ending:
+                # what it said is the clue.
+                if process.poll() is not None:
+                    print("play exited with %d:\n%s" % (process.returncode, process.stderr.read()),
+                          file=sys.stderr)
+                raise
             finally:
                 if process.poll() is None:
                     process.kill()
