@@ -18,7 +18,7 @@ echo $((runs + 1)) >"$WORK/runs"
 mkdir -p "$WINEPREFIX/drive_c/windows/system32"
 if [ "$runs" -lt "$CRASHES" ]; then
   echo "wineserver crashed, please enable coredumps (ulimit -c unlimited) and restart."
-  exec -a quorvat-wineboot-stand-in sleep 600
+  exec -a "wineboot-stand-in $WORK" sleep 600
 fi
 touch "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" "$WINEPREFIX/drive_c/windows/system32/kernel32.dll"
 echo "wine: configuration in '$WINEPREFIX' has been updated."
@@ -45,5 +45,5 @@ fi
 [ "$(cat "$work/runs")" = 2 ] || fail "a server crashing every time: $(cat "$work/runs") attempts, not 2"
 grep -qx "wine-prefix: no usable Wine prefix in $work/always: Wine's server crashed in each of 2 attempts (log: $work/always.log)" \
   "$work/always.err" || fail "a server crashing every time: $(cat "$work/always.err")"
-! pgrep -f quorvat-wineboot-stand-in >/dev/null || fail "a crashed attempt's wineboot left running"
+! pgrep -f "wineboot-stand-in $work" >/dev/null || fail "a crashed attempt's wineboot left running"
 echo "passed"
