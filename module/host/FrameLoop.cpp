@@ -4,21 +4,25 @@
 //
 // One frame:
 //   1. First frame only: take the build stamp, cue normal play, read the
-//      settings file (and with the seconds label on, start the frame clock).
+//      settings file (and with the seconds label or a history in seconds,
+//      start the frame clock).
 //   2. Early frames (frameCount below 100): draw the build stamp, or the
 //      hint naming the rewind key in its place.
 //   3. Resolve the player and the player's character (every phase of the
 //      frame uses this frame's handle).
-//   4. With the game pad on, read it once; with the seconds label on, time
+//   4. With the game pad on, read it once; with the frame clock on, time
 //      the frame. Poll the toggle key (or the pad's chord) and the resume
-//      key; this may enter or leave rewind mode, and the branch of the
-//      resulting mode runs in this same frame.
-//   5. Rewind mode: scrub, re-apply the recorded common values, draw the
-//      overlay (and the seconds label), then hold the character or the
-//      vehicle at the recorded frame.
+//      key; this may enter or leave rewind mode (with rewinding by holding,
+//      letting go leaves), and the branch of the resulting mode runs in this
+//      same frame.
+//   5. Rewind mode: scrub (by holding: back unless a newer key is held),
+//      re-apply the recorded common values, draw the overlay (and the
+//      seconds label), then hold the character or the vehicle at the
+//      recorded frame.
 //   6. Normal play: record one sample into every history (and the frame's
-//      length, with the label on) and, after a rewind, ramp the game speed
-//      back up while the bars fade.
+//      length, with the clock on), trim the oldest past the history's
+//      length in samples or in seconds, and, after a rewind, ramp the game
+//      speed back up while the bars fade.
 //
 // All state lives in rewindState and historySet; the phases keep none of
 // their own between frames.
@@ -51,7 +55,7 @@ void RunFrame() {
     ComputeBuildStamp();  // raises frameCount to 1: this block runs once per load
     CueNormalPlay();
     ReadSettings();
-    if (s.secondsEnabled != 0) StartFrameClock();
+    if (FrameClockOn(s)) StartFrameClock();
   }
   if (s.frameCount < 100) ShowBuildStamp();
 
@@ -59,7 +63,7 @@ void RunFrame() {
   ReadPlayerCharacter(playerId, &s.playerChar);
 
   if (s.padEnabled != 0) PollPad();
-  if (s.secondsEnabled != 0) TimeFrame();
+  if (FrameClockOn(s)) TimeFrame();
   TestToggleKey();
 
   if (s.rewinding == 1) {

@@ -37,6 +37,12 @@ bool PadChordMade() {
   return mask != 0 && (s.pad.buttons & mask) == mask && (s.lastPad.buttons & mask) != mask;
 }
 
+bool PadChordHeld() {
+  const RewindState& s = rewindState;
+  const uint16_t mask = s.padToggleButtons;
+  return s.padEnabled != 0 && mask != 0 && (s.pad.buttons & mask) == mask;
+}
+
 uint32_t PadOlderQuarters() {
   const PadState& pad = rewindState.pad;
   return Quarters(pad.leftTrigger, (pad.buttons & kDpadLeft) != 0);

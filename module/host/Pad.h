@@ -9,6 +9,9 @@ void PollPad();
 // The toggle chord was made this frame: all of its buttons down now, and not
 // all of them down the frame before.
 bool PadChordMade();
+// All of the chord's buttons are down this frame (with the pad on and a
+// chord set): rewinding by holding goes on while it is.
+bool PadChordHeld();
 // How fast the pad scrubs older (left trigger or D-pad left) or newer (right
 // trigger or D-pad right), in quarters of the game's scrub step: 0 when it
 // doesn't; 4 from the D-pad or a trigger pulled a little; up to 16, four

@@ -31,4 +31,7 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   out->padRightTrigger = s.pad.rightTrigger;
   out->secondsEnabled = s.secondsEnabled;
   out->frameMsCount = historySet.frameMsHist.SampleCount();
+  out->holdEnabled = s.holdEnabled;
+  out->recSeconds = s.recSeconds;
+  out->frameMsTotal = historySet.frameMsTotal;
 }

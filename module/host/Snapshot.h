@@ -18,7 +18,12 @@
 // After them, and in no trace either: `secondsEnabled`, the [Overlay]
 // Seconds setting as read (0 or 1), and `frameMsCount`, the count of the
 // frame lengths kept beside the seventeen histories for the seconds label
-// (equal to theirs with the label on, 0 with it off).
+// and the history in seconds (equal to theirs while the frame clock runs, 0
+// otherwise); then `holdEnabled`, the [Keys] Hold setting as read (0 or 1),
+// `recSeconds`, the [Settings] RecSeconds setting as the module keeps it
+// (0 ... 600), and `frameMsTotal`, the running sum of the kept frame lengths
+// in milliseconds (at an offset of 160 bytes, a multiple of eight, so that
+// every compiler lays it out alike).
 #pragma once
 
 #include <cstdint>
@@ -46,7 +51,11 @@ struct QuorvatSnapshot {
   uint32_t padRightTrigger;
   int32_t secondsEnabled;
   uint32_t frameMsCount;
+  int32_t holdEnabled;
+  uint32_t recSeconds;
+  uint64_t frameMsTotal;
 };
+static_assert(sizeof(QuorvatSnapshot) == 168, "the harness and the module share this layout");
 
 #define QUORVAT_SNAPSHOT_SYMBOL "QuorvatReadSnapshot"
 extern "C" {

@@ -100,7 +100,12 @@ void RecordSample(int32_t playerId) {
   } else {
     RecordOnFoot();
   }
-  if (s.secondsEnabled != 0) h.frameMsHist.PushFront(s.frameMs);
+  if (FrameClockOn(s)) {
+    // The last push: once it is in, the whole sample is, and its length
+    // counts.
+    h.frameMsHist.PushFront(s.frameMs);
+    h.frameMsTotal += s.frameMs;
+  }
 }
 
 // Takes back the pushes of a frame whose sample could not be stored whole,
@@ -131,6 +136,25 @@ void DropPartialSample(uint32_t countBefore) {
   undo(h.frameMsHist);
 }
 
+// Drops the oldest samples once the store is over its length. With the
+// history in seconds on, that is the seconds' worth of milliseconds, and as
+// many samples at the most, so that a clock that reads 0 every frame can't
+// grow it without end; it always keeps the newest sample. Otherwise the
+// oldest sample goes once the store held more than recSize before this
+// frame's.
+void TrimToLength(uint32_t countBefore) {
+  const RewindState& s = rewindState;
+  const HistorySet& h = historySet;
+  if (s.recSeconds == 0) {
+    if (countBefore > s.recSize) TrimHistories();
+    return;
+  }
+  const uint64_t limit = static_cast<uint64_t>(s.recSeconds) * 1000u;
+  while (h.posX.SampleCount() > 1 && (h.posX.SampleCount() > limit || h.frameMsTotal > limit)) {
+    TrimHistories();
+  }
+}
+
 }  // namespace
 
 void RecordFrame(int32_t playerId) {
@@ -139,14 +163,12 @@ void RecordFrame(int32_t playerId) {
   if (QueryFrameStep() <= 2) return;
   CueNormalPlay();
 
-  // The oldest sample goes once the store holds more than recSize. It is
-  // dropped after the new sample is in, not before, so that a frame that
-  // runs out of memory leaves the store exactly as it found it.
+  // The trim comes after the new sample is in, not before, so that a frame
+  // that runs out of memory leaves the store exactly as it found it.
   const uint32_t countBefore = historySet.posX.SampleCount();
-  const bool trim = countBefore > rewindState.recSize;
   try {
     RecordSample(playerId);
-    if (trim) TrimHistories();
+    TrimToLength(countBefore);
   } catch (const std::bad_alloc&) {
     // Out of memory inside someone else's game: skip this frame's sample and
     // try again next frame rather than take the game down.

@@ -66,22 +66,47 @@ void ScrubNewer(RewindState& s, uint32_t quarters) {
   CueRewindActivity();
 }
 
+// A held key of the direction moves by the game's step; otherwise the pad
+// may (0: nothing asks for that direction).
+uint32_t OlderQuarters(const RewindState& s) {
+  return KeyHeld(s.olderKey) || KeyHeld(VK_LEFT) ? kKeyQuarters : PadOlderQuarters();
+}
+
+uint32_t NewerQuarters(const RewindState& s) {
+  return KeyHeld(s.newerKey) || KeyHeld(VK_RIGHT) ? kKeyQuarters : PadNewerQuarters();
+}
+
+// Rewinding by holding runs back on its own; the newer keys (and the pad's
+// right trigger and D-pad right) turn it forward while they are held. Up
+// against the newest sample they hold it there rather than run back, and
+// there is no idle frame.
+void ScrubWhileHeld(RewindState& s) {
+  const uint32_t newer = NewerQuarters(s);
+  if (newer != 0) {
+    ScrubNewer(s, newer);
+  } else {
+    ScrubOlder(s, kKeyQuarters);
+  }
+}
+
 }  // namespace
 
 void Scrub() {
   RewindState& s = rewindState;
+  if (s.holdEnabled != 0) {
+    ScrubWhileHeld(s);
+    return;
+  }
   // Queried in this order and only until one is held, so older wins when
   // keys of both directions are down; the pad counts after each direction's
   // keys (a held key sets the speed), and the keys of the newer direction
   // are asked only when nothing scrubs older.
-  const uint32_t older =
-      KeyHeld(s.olderKey) || KeyHeld(VK_LEFT) ? kKeyQuarters : PadOlderQuarters();
+  const uint32_t older = OlderQuarters(s);
   if (older != 0) {
     ScrubOlder(s, older);
     return;
   }
-  const uint32_t newer =
-      KeyHeld(s.newerKey) || KeyHeld(VK_RIGHT) ? kKeyQuarters : PadNewerQuarters();
+  const uint32_t newer = NewerQuarters(s);
   if (newer != 0) {
     ScrubNewer(s, newer);
     return;

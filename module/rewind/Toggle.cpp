@@ -12,6 +12,16 @@ namespace {
 // The single-precision step, summed in double precision: 67 recorded frames
 // from 0.0 to just above 1.0.
 constexpr float kRampStep = 0.015f;
+
+// Rewinding by holding: play goes on as soon as the key (or the chord) is
+// let go, or the resume key is pressed while holding. A press never leaves.
+void TestHeldToggle(RewindState& s) {
+  const bool held = GetKeyState(scriptThread.enableKey) < 0 || PadChordHeld();
+  if (held && GetKeyState(s.resumeKey) >= 0) return;
+  s.rewinding = 0;
+  LeaveRewindMode();
+}
+
 }  // namespace
 
 void TestToggleKey() {
@@ -20,6 +30,10 @@ void TestToggleKey() {
   // The pad's chord counts as a press of the key; Space (the resume key of
   // the settings) is the keyboard's.
   const bool keyPressed = (GetAsyncKeyState(scriptThread.enableKey) & 1) != 0;
+  if (s.holdEnabled != 0 && s.rewinding == 1) {
+    TestHeldToggle(s);
+    return;
+  }
   const bool togglePressed = keyPressed || PadChordMade();
 
   // Space is asked afresh by each test that needs it: without a toggle

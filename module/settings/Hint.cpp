@@ -10,7 +10,7 @@
 namespace {
 
 // Appends to a fixed buffer, dropping what doesn't fit; the longest hint
-// ("key -2147483648 or pad" and all sixteen bits) takes under 100 bytes.
+// ("Hold key -2147483648 or pad" and all sixteen bits) takes under 100 bytes.
 struct Text {
   char bytes[128] = {};
   std::size_t length = 0;
@@ -71,6 +71,7 @@ void AddButtonNames(Text& text, uint16_t mask) {
 void ShowHint() {
   const RewindState& s = rewindState;
   Text text;
+  if (s.holdEnabled != 0) text.Add("Hold ");
   AddKeyName(text, scriptThread.enableKey);
   if (s.padEnabled != 0 && s.padToggleButtons != 0) {
     text.Add(" or pad ");

@@ -12,6 +12,14 @@ int32_t KeyOrDefault(UINT value, int32_t fallback) {
   return value >= 1 && value <= 254 ? static_cast<int32_t>(value) : fallback;
 }
 
+// Read as signed, so that a negative value turns it off rather than reading
+// as a huge count; more than ten minutes counts as ten minutes.
+uint32_t SecondsOrOff(int32_t value) {
+  constexpr int32_t kLongest = 600;
+  if (value <= 0) return 0;
+  return static_cast<uint32_t>(value < kLongest ? value : kLongest);
+}
+
 }  // namespace
 
 void ReadSettings() {
@@ -50,4 +58,8 @@ void ReadSettings() {
   s.secondsEnabled =
       GetPrivateProfileIntW(PLATFORM_WIDE("Overlay"), PLATFORM_WIDE("Seconds"), 0, path) != 0 ? 1
                                                                                               : 0;
+  s.holdEnabled =
+      GetPrivateProfileIntW(PLATFORM_WIDE("Keys"), PLATFORM_WIDE("Hold"), 0, path) != 0 ? 1 : 0;
+  s.recSeconds = SecondsOrOff(static_cast<int32_t>(
+      GetPrivateProfileIntW(PLATFORM_WIDE("Settings"), PLATFORM_WIDE("RecSeconds"), 0, path)));
 }

@@ -24,7 +24,10 @@ void TrimHistories() {
   h.charValueHist.PopOldest();
   h.vehicleHist.PopOldest();
   h.footValueHist.PopOldest();
-  h.frameMsHist.PopOldest();
+  if (h.frameMsHist.SampleCount() != 0) {
+    h.frameMsTotal -= h.frameMsHist.Oldest();
+    h.frameMsHist.PopOldest();
+  }
 }
 
 void HistoryCounts(uint32_t counts[kHistoryCount]) {

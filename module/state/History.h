@@ -76,6 +76,8 @@ class HistoryQueue {
   // Requires index < SampleCount(); callers bound the index themselves.
   T operator[](uint32_t index) const { return samples_[index]; }
   T& Newest() { return samples_.front(); }
+  // Requires a sample.
+  T Oldest() const { return samples_.back(); }
 
  private:
   std::deque<T, HistoryAllocator<T>> samples_;
@@ -105,20 +107,24 @@ struct HistorySet {
   FloatHistory charValueHist;
   IntHistory vehicleHist;
   IntHistory footValueHist;
-  // Only with the seconds label on: then pushed and trimmed with the others,
+  // Only with the frame clock on: then pushed and trimmed with the others,
   // and index i is the length of the frame that recorded sample i. Off, it
   // stays empty.
   DurationHistory frameMsHist;
+  // The sum of frameMsHist, raised by each push that completes and lowered
+  // by each trim, so that the history in seconds knows its length without
+  // summing it anew.
+  uint64_t frameMsTotal = 0;
 };
 
 // The seventeen histories every recording fills; frameMsHist is counted
-// apart, since it is kept only with the seconds label on.
+// apart, since it is kept only with the frame clock on.
 constexpr int kHistoryCount = 17;
 
 extern HistorySet historySet;
 
-// Drops the oldest sample of every history, frameMsHist included; the caller
-// decides when.
+// Drops the oldest sample of every history, frameMsHist included (and its
+// length off frameMsTotal); the caller decides when.
 void TrimHistories();
 
 // The sample count of each history, in the order of HistorySet.

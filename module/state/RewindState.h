@@ -42,6 +42,11 @@ struct RewindState {
   int32_t resumeKey = VK_SPACE;
   uint8_t hintEnabled = 0;
   uint8_t secondsEnabled = 0;
+  // Rewinding while the toggle key (or the chord) is held, as most rewind
+  // features work; and a history sized in seconds of play, which frame
+  // counts can't give at every frame rate (0: recSize counts).
+  uint8_t holdEnabled = 0;
+  uint32_t recSeconds = 0;  // 0 ... 600
 
   // Mode and timeline.
   uint8_t rewinding = 0;
@@ -73,7 +78,8 @@ struct RewindState {
   uint32_t playerValue = 0;
   uint32_t charValue = 0;  // last value applied from charValueHist, never read from the game
 
-  // The frame clock, kept only with the seconds label on: ticks a second,
+  // The frame clock, kept only while the seconds label or the history in
+  // seconds needs it (FrameClockOn): ticks a second,
   // the previous frame's reading (for the module's whole life: a script
   // body entered again measures from the last frame of the earlier entry),
   // and this frame's length in milliseconds, at most 1000.
@@ -93,3 +99,9 @@ struct RewindState {
 };
 
 extern RewindState rewindState;
+
+// The frame clock runs for the seconds label and for a history measured in
+// seconds; then every sample keeps its frame's length too.
+inline bool FrameClockOn(const RewindState& s) {
+  return s.secondsEnabled != 0 || s.recSeconds != 0;
+}

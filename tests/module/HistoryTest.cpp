@@ -137,8 +137,8 @@ TEST_F(Recording, GateClosedRecordsNothingAndHoldsTheRamp) {
 // store before and after a failed frame. Made without allocating: under
 // some emulators the sanitizers' allocator can't take on new memory in the
 // middle of this test.
-std::array<uint64_t, 2 * (kHistoryCount + 1)> StoreContents() {
-  std::array<uint64_t, 2 * (kHistoryCount + 1)> all{};
+std::array<uint64_t, 2 * (kHistoryCount + 1) + 1> StoreContents() {
+  std::array<uint64_t, 2 * (kHistoryCount + 1) + 1> all{};
   size_t next = 0;
   auto take = [&all, &next](const auto& history) {
     uint64_t digest = 14695981039346656037ull;  // FNV-1a over each sample's bits
@@ -156,6 +156,7 @@ std::array<uint64_t, 2 * (kHistoryCount + 1)> StoreContents() {
   take(h.rotX), take(h.rotY), take(h.rotZ), take(h.rotW), take(h.inVehicleFlag);
   take(h.bodyModeFlag), take(h.conditionHist), take(h.playerValueHist), take(h.charValueHist);
   take(h.vehicleHist), take(h.footValueHist), take(h.frameMsHist);
+  all[next] = h.frameMsTotal;  // the lengths' sum, which a history in seconds trims by
   return all;
 }
 

@@ -25,6 +25,8 @@ TEST(Recording, TheFirstFrameRunsEveryStepInOrder) {
                                 "GetPrivateProfileIntW(\"Keys\",\"ResumeKey\",32)",
                                 "GetPrivateProfileIntW(\"Overlay\",\"Hint\",0)",
                                 "GetPrivateProfileIntW(\"Overlay\",\"Seconds\",0)",
+                                "GetPrivateProfileIntW(\"Keys\",\"Hold\",0)",
+                                "GetPrivateProfileIntW(\"Settings\",\"RecSeconds\",0)",
                                 "DrawScreenText(0.800000012,0.699999988,\"STRING\",\":: 2.000\")",
                                 "QueryLocalPlayerId()",
                                 "PlayerIndexFromId(3)",
