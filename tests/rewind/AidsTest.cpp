@@ -30,15 +30,15 @@ Calls PlacedX(const Trace& trace, int from, int to) {
 
 TEST(Aids, TheScrubAndResumeKeysAreTheSettingsOwnAndOutOfRangeOnesKeepTheirDefaults) {
   const json moves = {At(7, {{"hold", {65}}}), At(9, {{"release", {65}}, {"hold", {68}}}),
-                      At(10, {{"release", {68}}, {"hold", {13}}})};
+                      At(10, {{"release", {68}}, {"hold", {254}}})};  // the range's top: a key
   const Trace moved =
-      RunScenario(Recorded(6, 11, "[Keys]\nOlderKey=65\nNewerKey=68\nResumeKey=13\n", moves));
+      RunScenario(Recorded(6, 11, "[Keys]\nOlderKey=65\nNewerKey=68\nResumeKey=254\n", moves));
   EXPECT_EQ(PlacedX(moved, 6, 9), (Calls{"PlaceCharacter(5,5,0,0)", "PlaceCharacter(5,4,0,0)",
                                          "PlaceCharacter(5,3,0,0)", "PlaceCharacter(5,4,0,0)"}));
   EXPECT_EQ(moved.All("CueModeSwitch"), (Calls{"6:CueModeSwitch(250)", "10:CueModeSwitch(500)"}));
   for (const std::string& call : moved.All("GetKeyState")) {
     const std::string key = call.substr(call.find('('));
-    EXPECT_TRUE(key == "(65)" || key == "(68)" || key == "(13)" || key == "(37)" || key == "(39)")
+    EXPECT_TRUE(key == "(65)" || key == "(68)" || key == "(254)" || key == "(37)" || key == "(39)")
         << call;
   }
 
@@ -70,24 +70,36 @@ TEST(Aids, TheHintTakesTheStampsFramesAndNamesTheToggleKeyAndChord) {
   scenario["frames"] = 1;
   EXPECT_EQ(RunScenario(scenario).Frame(0, {"DrawScreenText"}),
             (Calls{"DrawScreenText(0.800000012,0.699999988,\"STRING\",\"F7: rewind\")"}));
+
+  // The last of the F keys, and the top bit of the mask.
+  scenario["settings"] =
+      "[Keys]\nEnableKey=135\n[Pad]\nEnable=1\nToggleButtons=32800\n[Overlay]\nHint=1\n";
+  EXPECT_EQ(
+      RunScenario(scenario).Frame(0, {"DrawScreenText"}),
+      (Calls{"DrawScreenText(0.800000012,0.699999988,\"STRING\",\"F24 or pad Back+Y: rewind\")"}));
 }
 
 TEST(Aids, TheLabelSumsTheRecordedFrameLengthsUpToTheScrubPositionEachCappedAtASecond) {
   // The samples' frame lengths, newest first: 16, 40, 1000 (a 3 s pause),
-  // 250, 100 and 0 (the module's first frame has no earlier reading).
-  json timeline = {At(7, {{"hold", {"Z"}}}), At(12, {{"release", {"Z"}}, {"hold", {"X"}}})};
-  json scenario = Recorded(6, 14, "[Overlay]\nSeconds=1\n", timeline);
-  const int clockUs[] = {0, 100000, 250000, 3000000, 40000, 16667};
+  // 250, 144 and 0 (the module's first frame has no earlier reading). Left
+  // at frame 14 and entered again at 15. Any value but 0 turns the label on.
+  json timeline = {At(7, {{"hold", {"Z"}}}), At(12, {{"release", {"Z"}}, {"hold", {"X"}}}),
+                   At(14, {{"release", {"X"}}, {"press", {"F7"}}}), At(15, {{"press", {"F7"}}})};
+  json scenario = Recorded(6, 16, "[Overlay]\nSeconds=-1\n", timeline);
+  const int clockUs[] = {0, 144000, 250000, 3000000, 40000, 16667};
   for (int f = 1; f <= 5; ++f) scenario["timeline"][f]["world"]["clockUs"] = clockUs[f];
   const Trace trace = RunScenario(scenario);
 
-  Calls labels;  // the last text of each rewind frame, after the stamp's
-  for (int f = 6; f <= 13; ++f) {
-    const std::string text = trace.Frame(f, {"DrawScreenText"}).back();
-    labels.push_back(text.substr(text.rfind(',') + 1));
-  }
+  auto label = [&trace](int f) {  // the frame's last text, after the stamp's
+    const Calls texts = trace.Frame(f, {"DrawScreenText"});
+    return texts.empty() ? std::string() : texts.back().substr(texts.back().rfind(',') + 1);
+  };
+  Calls labels;
+  for (int f = 6; f <= 13; ++f) labels.push_back(label(f));
+  // 1450 ms: a half rounds up.
   EXPECT_EQ(labels, (Calls{"\"-0.0 s\")", "\"-0.0 s\")", "\"-0.1 s\")", "\"-1.1 s\")",
-                           "\"-1.3 s\")", "\"-1.4 s\")", "\"-1.3 s\")", "\"-1.1 s\")"}));
+                           "\"-1.3 s\")", "\"-1.5 s\")", "\"-1.3 s\")", "\"-1.1 s\")"}));
+  EXPECT_EQ(label(15), "\"-0.0 s\")");  // the sum starts afresh with the scrub position
 
   // Drawn last, just above the timeline: its y is the fill's less 0.02.
   const float height = static_cast<float>(0.1 / 20.0);  // the bars' first step from 0
@@ -99,18 +111,22 @@ TEST(Aids, TheLabelSumsTheRecordedFrameLengthsUpToTheScrubPositionEachCappedAtAS
   ASSERT_EQ(drawn.size(), 7u);  // the stamp, four shapes, the label, the frame applied
   EXPECT_EQ(drawn[5], expected);
   // One clock reading a frame, the frequency once.
-  EXPECT_EQ(trace.Count("QueryPerformanceCounter"), 14);
+  EXPECT_EQ(trace.Count("QueryPerformanceCounter"), 16);
   EXPECT_EQ(trace.All("QueryPerformanceFrequency"), (Calls{"0:QueryPerformanceFrequency()"}));
 }
 
 TEST(Aids, APulledTriggerScrubsFasterUnlessAKeyOfItsDirectionIsHeld) {
+  // A scrub step of 160 hundredths: q quarters move 0.4 q samples, truncated.
   json pad = {{"buttons", 0}, {"lt", 255}, {"rt", 0}};
-  json timeline = {At(21, {{"pad", pad}, {"hold", {"Z"}}}),            // the key's step: one sample
-                   At(22, {{"release", {"Z"}}}),                       // the trigger's: four
-                   At(23, {{"pad", {{"buttons", 4}, {"lt", 128}}}})};  // 9 quarters: two
-  const Trace trace = RunScenario(Recorded(20, 24, "[Pad]\nEnable=1\n", timeline));
-  EXPECT_EQ(PlacedX(trace, 21, 23), (Calls{"PlaceCharacter(5,18,0,0)", "PlaceCharacter(5,14,0,0)",
-                                           "PlaceCharacter(5,12,0,0)"}));
+  json timeline = {At(21, {{"pad", pad}, {"hold", {"Z"}}}),           // the key's step: one
+                   At(22, {{"release", {"Z"}}}),                      // 16 quarters: six
+                   At(23, {{"pad", {{"buttons", 4}, {"lt", 128}}}}),  // 9 quarters: three
+                   At(24, {{"pad", {{"buttons", 0}, {"lt", 49}}}})};  // still 4 quarters: one
+  json scenario = Recorded(20, 25, "[Pad]\nEnable=1\n", timeline);
+  scenario["world"]["scrubStep"] = 160;
+  const Trace trace = RunScenario(scenario);
+  EXPECT_EQ(PlacedX(trace, 21, 24), (Calls{"PlaceCharacter(5,18,0,0)", "PlaceCharacter(5,12,0,0)",
+                                           "PlaceCharacter(5,9,0,0)", "PlaceCharacter(5,8,0,0)"}));
 }
 
 }  // namespace

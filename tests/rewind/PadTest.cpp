@@ -42,9 +42,11 @@ TEST(Pad, TheChordTogglesOnlyOnTheFrameItIsMadeAndNeverWhileSpaceIsHeld) {
        At(7, {{"pad", Pad(0)}}), At(8, {{"pad", Pad(48)}}),
        At(9, {{"hold", {"SPACE"}}, {"pad", Pad(0)}}), At(10, {{"pad", Pad(48)}}),
        At(11, {{"release", {"SPACE"}}}),  // still held: not made again
-       At(12, {{"pad", nullptr}}), At(13, {{"pad", Pad(48)}})}));
-  EXPECT_EQ(trace.All("CueModeSwitch"),
-            (Calls{"4:CueModeSwitch(250)", "8:CueModeSwitch(500)", "13:CueModeSwitch(250)"}));
+       At(12, {{"pad", nullptr}}), At(13, {{"pad", Pad(48)}}),
+       At(14, {{"pad", Pad(16)}}),     // Back let go, Start kept down,
+       At(15, {{"pad", Pad(48)}})}));  // and Back again: made anew
+  EXPECT_EQ(trace.All("CueModeSwitch"), (Calls{"4:CueModeSwitch(250)", "8:CueModeSwitch(500)",
+                                               "13:CueModeSwitch(250)", "15:CueModeSwitch(500)"}));
   EXPECT_EQ(trace.Frame(0, {"GetPrivateProfileIntW"}).at(4),
             "GetPrivateProfileIntW(\"Pad\",\"ToggleButtons\",32)");
   // Once a frame, after the player is known and before the toggle key.
