@@ -214,10 +214,10 @@ PlaySession RunPlay(const PlayOptions& options) {
     const LiveFrame& last = world.Frames().back();
     // The module has read its settings by the end of the first frame.
     if (!finder) {
-      finder.emplace(state.recSize, TriggerOf(state, start.settings));
+      finder.emplace(TriggerOf(state, start.settings));
       moduleKeys = KeysOf(state, start.settings);
     }
-    finder->Add(last);
+    finder->Add(last, state.sampleCount);
     window.Show(world.Frames(), world.Models(),
                 StatusLine(last, state, clock.RecentRate(), pad.Connected()),
                 HelpLine(moduleKeys, pad.Connected()));
