@@ -23,9 +23,9 @@ std::function<int()> AddPlayCommand(CLI::App& app) {
                    "not played). Default: a built-in start beside a car.");
   play->add_option(
       "--settings", given->settings,
-      "The settings file (keys, history length, push mode, game pad, hint and seconds "
-      "label). Default: the script's settings, else Quorvat.ini in the current directory, "
-      "else, without --script, the settings shipped with the DLL.");
+      "The settings file (keys, rewinding by holding, history length, push mode, game pad, "
+      "hint and seconds label). Default: the script's settings, else Quorvat.ini in the current "
+      "directory, else, without --script, the settings shipped with the DLL.");
   play->add_option("--record", given->record,
                    "Write the session here as a scenario, with each frame's real length as "
                    "clockUs: `demo --script` plays it again, `run` traces it.");

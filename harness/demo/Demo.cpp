@@ -161,7 +161,7 @@ std::string ShippedSettings() {
   return kShippedSettings;
 }
 
-void RewindFinder::Add(const LiveFrame& f) {
+void RewindFinder::Add(const LiveFrame& f, uint32_t samplesHeld) {
   if (f.modeSwitch == 250 && !open_) {
     RewindSummary r;
     r.enterFrame = f.frame;
@@ -198,17 +198,21 @@ void RewindFinder::Add(const LiveFrame& f) {
       }
     }
   }
-  if (f.recorded) {
-    while (kept_.size() > recSize_) kept_.pop_back();
-    kept_.push_front({f.frame, f.bodyPos, f.inVehicle});
-  }
+  if (f.recorded) kept_.push_front({f.frame, f.bodyPos, f.inVehicle});
+  // The module trims the oldest samples: by count, or by their seconds of
+  // play, several at once after a long frame.
+  while (kept_.size() > samplesHeld) kept_.pop_back();
   lastPadButtons_ = f.padButtons;
 }
 
-std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize,
+std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames,
+                                       const std::vector<uint32_t>& samplesHeld,
                                        RewindTrigger trigger) {
-  RewindFinder finder(recSize, trigger);
-  for (const LiveFrame& f : frames) finder.Add(f);
+  RewindFinder finder(trigger);
+  for (const LiveFrame& f : frames) {
+    bool known = f.frame >= 0 && static_cast<uint64_t>(f.frame) < samplesHeld.size();
+    finder.Add(f, known ? samplesHeld[static_cast<size_t>(f.frame)] : UINT32_MAX);
+  }
   return finder.Rewinds();
 }
 
@@ -231,6 +235,16 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
 
   RunOptions runOptions;
   runOptions.modulePath = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
+  // The samples the module holds at the end of each frame (each ends in a
+  // Wait), for the report's mirror of its histories.
+  std::vector<uint32_t> samplesHeld;
+  runOptions.frameCheck = [&samplesHeld](int64_t frame, const QuorvatSnapshot& state) {
+    if (frame >= 0) {
+      samplesHeld.resize(static_cast<size_t>(frame) + 1, UINT32_MAX);
+      samplesHeld[static_cast<size_t>(frame)] = state.sampleCount;
+    }
+    return std::string();
+  };
   RunResult result = RunScenario(scenario, world, runOptions);
   bar.Done();
 
@@ -250,8 +264,7 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
     scenario.world.ApplyTo(answers);
     run.frameStepMs = answers.frameStep;
   }
-  run.rewinds =
-      FindRewinds(frames, result.state.recSize, TriggerOf(result.state, scenario.settings));
+  run.rewinds = FindRewinds(frames, samplesHeld, TriggerOf(result.state, scenario.settings));
   if (!frames.empty()) {
     run.endPos = frames.back().bodyPos;
     run.endVehicle = frames.back().inVehicle ? frames.back().vehicle : 0;

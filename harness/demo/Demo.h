@@ -73,12 +73,14 @@ Scenario BuiltInDemoScenario();
 std::string ShippedSettings();
 
 // Finds the rewinds in the frames the live world saw, one frame at a time
-// as they end. `recSize` is the module's history length, so that the
-// mirror of its histories is trimmed as they are.
+// as they end. Its mirror of the module's histories is trimmed to the
+// samples the module held at the frame's end (`samplesHeld`, its snapshot's
+// sampleCount), however the module measures its history: in samples
+// (RecSize) or in seconds of play (RecSeconds).
 class RewindFinder {
  public:
-  RewindFinder(uint32_t recSize, RewindTrigger trigger) : recSize_(recSize), trigger_(trigger) {}
-  void Add(const LiveFrame& frame);
+  explicit RewindFinder(RewindTrigger trigger) : trigger_(trigger) {}
+  void Add(const LiveFrame& frame, uint32_t samplesHeld);
   const std::vector<RewindSummary>& Rewinds() const { return rewinds_; }
 
  private:
@@ -87,7 +89,6 @@ class RewindFinder {
     Vec3f pos;
     bool inVehicle;
   };
-  uint32_t recSize_;
   RewindTrigger trigger_;
   uint16_t lastPadButtons_ = 0;
   std::deque<Sample> kept_;  // newest first, as the module keeps them
@@ -96,8 +97,10 @@ class RewindFinder {
   float lastFill_ = -1, deepestFill_ = -1;
 };
 
-// The same over frames already kept.
-std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames, uint32_t recSize,
+// The same over frames already kept; `samplesHeld[n]` is the module's
+// sample count at the end of frame n (a frame past its end: nothing trimmed).
+std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames,
+                                       const std::vector<uint32_t>& samplesHeld,
                                        RewindTrigger trigger);
 
 // Runs the demo; progress goes to `progress` (a bar when `progressIsTerminal`).

@@ -113,16 +113,24 @@ std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double 
 }
 
 // The line has room for the keys or the pad, not both: the pad's while one
-// is connected.
+// is connected. With [Keys] Hold=1 holding rewinds: back on its own, forward
+// with the newer key (or the right trigger) held as well.
 std::string HelpLine(const ModuleKeys& keys, bool pad) {
+  if (pad && keys.hold) {
+    return "Pad ([Pad] Enable=1): stick walk/drive  hold Back/ToggleButtons rewind, with "
+           "RT/D-right forward, let go play on  E car  Esc quit";
+  }
   if (pad) {
     return "Pad ([Pad] Enable=1): stick walk/drive  Back or ToggleButtons rewind/resume  "
            "LT/D-left back  RT/D-right forward  E car  Esc quit";
   }
   auto name = [](int key) { return key == kVkSpace ? std::string("Space") : KeyName(key); };
-  return "WASD walk (Shift runs) or drive  E car in/out  " + name(keys.enableKey) +
-         " rewind/resume  " + name(keys.olderKey) + "/Left back  " + name(keys.newerKey) +
-         "/Right forward  " + name(keys.resumeKey) + " resume  Esc quit";
+  std::string rewind = keys.hold ? "hold " + name(keys.enableKey) + " rewind, with " +
+                                       name(keys.newerKey) + "/Right forward, let go play on  "
+                                 : name(keys.enableKey) + " rewind/resume  " + name(keys.olderKey) +
+                                       "/Left back  " + name(keys.newerKey) + "/Right forward  ";
+  return "WASD walk (Shift runs) or drive  E car in/out  " + rewind + name(keys.resumeKey) +
+         " resume  Esc quit";
 }
 
 }  // namespace
@@ -214,10 +222,10 @@ PlaySession RunPlay(const PlayOptions& options) {
     const LiveFrame& last = world.Frames().back();
     // The module has read its settings by the end of the first frame.
     if (!finder) {
-      finder.emplace(state.recSize, TriggerOf(state, start.settings));
+      finder.emplace(TriggerOf(state, start.settings));
       moduleKeys = KeysOf(state, start.settings);
     }
-    finder->Add(last);
+    finder->Add(last, state.sampleCount);
     window.Show(world.Frames(), world.Models(),
                 StatusLine(last, state, clock.RecentRate(), pad.Connected()),
                 HelpLine(moduleKeys, pad.Connected()));

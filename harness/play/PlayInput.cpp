@@ -95,6 +95,7 @@ bool Same(const std::optional<ScriptedPad>& a, const std::optional<ScriptedPad>&
 ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings) {
   ModuleKeys keys;
   keys.enableKey = state.enableKey;
+  keys.hold = state.holdEnabled != 0;
   auto read = [&settings](const char16_t* key, int fallback) {
     uint32_t value = ProfileIntFromText(settings.value_or(""), u"Keys", key, fallback);
     return value >= 1 && value <= 254 ? static_cast<int>(value) : fallback;

@@ -57,11 +57,14 @@ struct PlayControls {
 struct ModuleKeys {
   int enableKey = 118;
   int olderKey = 'Z', newerKey = 'X', resumeKey = kVkSpace;
+  // [Keys] Hold: the module rewinds while the toggle key (or the pad's
+  // chord) is held, which the help line has to say.
+  bool hold = false;
 };
 
-// The module's keys after its first frame: the toggle key from `state`, the
-// others from `settings` (the settings text it read) by the rules of its
-// reads, a value outside 1 ... 254 keeping the default.
+// The module's keys after its first frame: the toggle key and Hold from
+// `state`, the others from `settings` (the settings text it read) by the
+// rules of its reads, a value outside 1 ... 254 keeping the default.
 ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings);
 
 // The entry that brings this frame's key events and pad to the module and

@@ -212,14 +212,17 @@ LiveFrame RewindFrame(int64_t frame, float fill, int32_t modeSwitch = 0) {
 TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
   std::vector<LiveFrame> frames;
   for (int i = 0; i < 10; ++i) frames.push_back(Recorded(i, static_cast<float>(i)));
-  // Four samples kept (recSize 3 keeps at most four): frames 6 to 9.
+  // The module held up to three samples, then (as a history in seconds
+  // does after a long frame) trimmed two at once, then grew to four:
+  // frames 6 to 9 are kept.
+  std::vector<uint32_t> held = {1, 2, 3, 3, 3, 3, 1, 2, 3, 4, 4, 4, 4};
   frames.push_back(RewindFrame(10, 0.0f, 250));
   frames.push_back(RewindFrame(11, 0.05f));  // (1 / 4) / 5: index 1 of 4
   LiveFrame leave = Recorded(12, 8);
   leave.modeSwitch = 500;
   frames.push_back(leave);
 
-  std::vector<RewindSummary> rewinds = FindRewinds(frames, 3, {});
+  std::vector<RewindSummary> rewinds = FindRewinds(frames, held, {});
   ASSERT_EQ(rewinds.size(), 1u);
   EXPECT_EQ(rewinds[0].samples, 4);
   EXPECT_EQ(rewinds[0].playIndex, 1);
@@ -239,7 +242,7 @@ TEST(FindRewinds, ARewindWithoutAFillOrNotLeftIsReportedAsUnknown) {
   frames.push_back(leave);
   frames.push_back(RewindFrame(4, 0, 250));
 
-  std::vector<RewindSummary> rewinds = FindRewinds(frames, 2000, {});
+  std::vector<RewindSummary> rewinds = FindRewinds(frames, {1, 2, 2, 3, 3}, {});
   ASSERT_EQ(rewinds.size(), 2u);
   EXPECT_EQ(rewinds[0].leaveFrame, 3);
   EXPECT_EQ(rewinds[0].playIndex, -1);

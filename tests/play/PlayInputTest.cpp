@@ -33,3 +33,34 @@ TEST(PlayInput, TheSettingsScrubAndResumeKeysReachTheModuleInPlaceOfTheDefaults)
   EXPECT_FALSE(Has(entry->hold, 'Z'));
   EXPECT_FALSE(Has(entry->hold, kVkSpace));
 }
+
+// Hold=1: the toggle key held over frames reaches the module as held (its
+// GetKeyState) from the frame it goes down, with the press for the entry,
+// and as released when let go; a tap between two frames is a press alone.
+TEST(PlayInput, TheToggleKeyHeldIsHeldForTheModuleAndATapIsStillAPress) {
+  QuorvatSnapshot state{};
+  state.enableKey = 118;
+  state.holdEnabled = 1;
+  ModuleKeys keys = KeysOf(state, "[Keys]\nHold=1\n");
+  EXPECT_TRUE(keys.hold);
+
+  PlayControls controls;
+  std::optional<TimelineEntry> down =
+      NextEntry(controls, {{118, true}}, PadInput{}, LiveFrame{}, keys, 0.016f);
+  ASSERT_TRUE(down);
+  EXPECT_TRUE(Has(down->press, 118));
+  EXPECT_TRUE(Has(down->hold, 118));
+  EXPECT_FALSE(NextEntry(controls, {}, PadInput{}, LiveFrame{}, keys, 0.016f));
+  std::optional<TimelineEntry> up =
+      NextEntry(controls, {{118, false}}, PadInput{}, LiveFrame{}, keys, 0.016f);
+  ASSERT_TRUE(up);
+  EXPECT_TRUE(Has(up->release, 118));
+  EXPECT_TRUE(up->press.empty());
+
+  std::optional<TimelineEntry> tap =
+      NextEntry(controls, {{118, true}, {118, false}}, PadInput{}, LiveFrame{}, keys, 0.016f);
+  ASSERT_TRUE(tap);
+  EXPECT_TRUE(Has(tap->press, 118));
+  EXPECT_TRUE(tap->hold.empty());
+  EXPECT_TRUE(tap->release.empty());
+}

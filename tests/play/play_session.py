@@ -5,10 +5,12 @@ the window's pixels (xwd), the status from the window's title.
 
   play_session.py SIM session      drive, rewind, scrub, resume, record; replay
   play_session.py SIM pad          the same with the virtual game pad, unplugged at the end
+  play_session.py SIM hold         the same with [Keys] Hold=1: F7 held rewinds, let go plays on
   play_session.py SIM no-display   no display: exit 1 with the message
   play_session.py SIM picture PNG  the README's picture, in the middle of a rewind
 
-Every wait is for a condition, with a generous timeout: the outcome does not
+Every wait is for a condition, with a generous timeout (for what takes
+frames of play, renewed with every frame shown): the outcome does not
 depend on how fast the machine is.
 """
 import ctypes
@@ -45,6 +47,28 @@ def wait_for(what, condition):
             return value
         time.sleep(0.03)
     fail("timed out after %d s waiting for %s" % (TIMEOUT, what))
+
+
+def wait_playing(window, what, condition, frames=200):
+    """Waits for what takes frames of play (the bars fade over 67): the
+    timeout starts again with every frame the window shows, so an emulated
+    machine only takes longer. Fails when play stalls, or when `frames`
+    frames pass without it."""
+    first = shown = None
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        now = window.status()
+        if now and now["frame"] != shown:
+            shown = now["frame"]
+            first = shown if first is None else first
+            deadline = time.monotonic() + TIMEOUT
+            if shown - first > frames:
+                fail("%d frames went by waiting for %s" % (frames, what))
+        time.sleep(0.03)
+    fail("play stalled for %d s waiting for %s" % (TIMEOUT, what))
 
 
 class Display:
@@ -205,12 +229,36 @@ class Keys:
     def walk(self, on):
         self.window.keys("keydown" if on else "keyup", "w")
 
-    def toggle(self):
+    def enter(self):
         # A press and release within one frame must still reach the module.
         self.window.keys("key", "F7")
 
+    leave = enter
+
     def older(self, on):
         self.window.keys("keydown" if on else "keyup", "z")
+
+
+class Hold(Keys):
+    """The player at the keyboard with [Keys] Hold=1 alone: F7 held rewinds
+    and runs back by itself, letting it go plays on. No label."""
+    label = False
+
+    @staticmethod
+    def args(work):
+        settings = os.path.join(work, "hold.ini")
+        with open(settings, "w") as out:
+            out.write("[Keys]\nHold=1\n")
+        return ["--settings", settings]
+
+    def enter(self):
+        self.window.keys("keydown", "F7")
+
+    def leave(self):
+        self.window.keys("keyup", "F7")
+
+    def older(self, on):
+        pass  # holding F7 goes back
 
 
 class Pad:
@@ -243,8 +291,10 @@ class Pad:
     def walk(self, on):
         self.send("0 0 0 0 32767" if on else "0 0 0")
 
-    def toggle(self):
+    def enter(self):
         self.send("32 0 0")  # Back, the default chord
+
+    leave = enter
 
     def older(self, on):
         self.send("0 200 0" if on else "0 0 0")  # the left trigger
@@ -252,7 +302,8 @@ class Pad:
 
 def session(sim, controls):
     """Walks north a little, rewinds, scrubs back with the letterbox bars on
-    the screen, resumes; the record replays to the same trace."""
+    the screen, resumes, the bars fade; the record replays to the same
+    trace."""
     work = tempfile.mkdtemp(prefix="quorvat-play-test-")
     image = None
     status = lambda test: (lambda s: s if s and test(s) else None)(window.status())
@@ -273,11 +324,12 @@ def session(sim, controls):
                 player.walk(False)
                 if window.status()["rewinding"] or walked["samples"] < 30:
                     fail("expected some recording by now: %s" % window.title())
-                player.toggle()
+                player.enter()
                 wait_for("rewinding at game speed -1",
                          lambda: status(lambda s: s["rewinding"] and s["speed"] == -1.0))
                 player.older(True)
-                wait_for("scrubbing 20 samples back", lambda: status(lambda s: s["back"] >= 20))
+                wait_playing(window, "scrubbing 20 samples back",
+                             lambda: status(lambda s: s["back"] >= 20))
                 image = wait_for("the letterbox bars on the screen", lambda: (
                     lambda i: i if i.black_share(3) > 0.9 and i.black_share(VIEW_H - 4) > 0.9
                     else None)(window.pixels()))
@@ -285,12 +337,12 @@ def session(sim, controls):
                     fail("the seconds label is %s by the timeline"
                          % ("missing" if controls.label else "drawn"))
                 player.older(False)
-                player.toggle()
+                player.leave()
                 wait_for("play to resume",
                          lambda: status(lambda s: not s["rewinding"] and s["speed"] >= 0))
-                image = wait_for("the bars to fade away",
-                                 lambda: (lambda i: i if i.black_share(3) < 0.1 else None)(
-                                     window.pixels()))
+                image = wait_playing(window, "the bars to fade away", lambda: (
+                    lambda i: i if i.black_share(3) < 0.1 and i.black_share(VIEW_H - 4) < 0.1
+                    else None)(window.pixels()))
                 player.finish()
                 report = end_play(process, window)
             except BaseException:
@@ -362,7 +414,10 @@ def picture(sim, path):
         window.keys("keyup", "w")
         window.keys("key", "F7")
         window.keys("keydown", "z")
-        until("a second and a half scrubbed back", lambda s: s["back"] >= 100)
+        # Or the oldest sample: where frames are slow, a history of a
+        # minute of play (RecSeconds=60) holds fewer.
+        until("a second and a half scrubbed back",
+              lambda s: s["back"] >= min(100, s["samples"] - 1))
         window.keys("keyup", "z")
         window.pixels().save_png(path)
         end_play(process, window)
@@ -376,6 +431,8 @@ if __name__ == "__main__":
         session(sim, Keys)
     elif mode == "pad":
         session(sim, Pad)
+    elif mode == "hold":
+        session(sim, Hold)
     elif mode == "no-display":
         no_display(sim)
     else:
