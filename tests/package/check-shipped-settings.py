@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 # The settings file as it ships, put beside the module by a scenario, gives
 # the module's defaults in the trace's end state, with the two aids it turns
-# on (the hint in the stamp's place, the clock read for the seconds label);
-# and it sets every key itself, so that a player's change to a value takes
-# effect (a misspelt key would also read as its default).
+# on (the hint in the stamp's place, the clock read for the seconds label)
+# and a history of 60 seconds; and it sets every key itself, so that a
+# player's change to a value takes effect (a misspelt key would also read as
+# its default).
 #   check-shipped-settings.py QUORVAT_SIM SETTINGS_PROBE QUORVAT_INI SCENARIO WORK
 import json
 import pathlib
@@ -40,9 +41,10 @@ def main():
     # The scenario carries the file's bytes, so that the cross-build check
     # runs it under Windows' own reader too.
     shipped = ini.read_bytes().decode("ascii")
-    if json.loads(scenario.read_text())["settings"] != shipped:
+    recorded = json.loads(scenario.read_text())
+    if recorded["settings"] != shipped:
         fresh = work / scenario.name
-        fresh.write_text(json.dumps({"frames": 1, "settings": shipped}) + "\n")
+        fresh.write_text(json.dumps(dict(recorded, settings=shipped)) + "\n")
         sys.exit(f"{scenario} no longer holds the shipped {ini}: replace it with {fresh}")
 
     lines = run_sim(sim, scenario, work / "trace.jsonl")
@@ -52,11 +54,21 @@ def main():
     got = {field: state[field] for field in DEFAULTS}
     if got != DEFAULTS:
         sys.exit(f"the shipped settings give {got}, expected {DEFAULTS}")
-    if texts(lines) != ["F7: rewind"]:
-        sys.exit(f"the shipped settings' first frame draws {texts(lines)}, not the hint 'F7: rewind'")
-    clock = [api_args(lines, f"QueryPerformance{what}") for what in ("Frequency", "Counter")]
+    first = [line for line in lines if line.startswith('{"frame":0,')]
+    if texts(first) != ["F7: rewind"]:
+        sys.exit(f"the shipped settings' first frame draws {texts(first)}, not the hint 'F7: rewind'")
+    clock = [api_args(first, f"QueryPerformance{what}") for what in ("Frequency", "Counter")]
     if clock != [[[]], [[]]]:
         sys.exit("the shipped settings don't turn the seconds label on: its clock isn't read")
+    # Its frames are all one length, more than a minute of them: RecSeconds=60
+    # keeps a minute's worth, where RecSize would keep every one.
+    frame_ms = recorded["world"]["clockUs"] // 1000
+    minute = 60000 // frame_ms
+    if recorded["frames"] <= minute:
+        sys.exit(f"{scenario} plays no more than a minute: it can't tell RecSeconds from RecSize")
+    if state["sampleCount"] != minute:
+        sys.exit(f"the shipped settings keep {state['sampleCount']} frames of {frame_ms} ms, "
+                 f"not a minute's {minute}: RecSeconds=60 is not in force")
 
     # Asked with a default that no file sets, each key still answers the
     # value the file gives it.
@@ -73,6 +85,13 @@ def main():
     lines = run_sim(sim, on, work / "pad-on.jsonl")
     if not any('"args":[250]' in line and "CueModeSwitch" in line for line in lines):
         sys.exit("with Enable=1 and ToggleButtons=16 in the shipped file, Start doesn't rewind")
+    # Hold, changed as a player changes it, is the setting read: the hint
+    # says the key is held.
+    held = work / "hold-on.json"
+    held.write_text(json.dumps({"frames": 1, "settings": shipped.replace("Hold=0", "Hold=1")}))
+    lines = run_sim(sim, held, work / "hold-on.jsonl")
+    if texts(lines) != ["Hold F7: rewind"]:
+        sys.exit(f"with Hold=1 in the shipped file the hint reads {texts(lines)}")
     # The three movable keys, changed as a player changes them, are the keys
     # asked: while rewinding, and the resume key leaves the rewind; the label
     # is drawn.
@@ -90,7 +109,7 @@ def main():
         sys.exit("with ResumeKey=13 in the shipped file, holding Enter doesn't leave the rewind")
     if "-0.0 s" not in texts(lines):
         sys.exit("the shipped settings draw no seconds label while rewinding")
-    print(f"{ini}: {got}, pad off, hint and seconds on")
+    print(f"{ini}: {got}, pad off, hint and seconds on, {minute} frames of {frame_ms} ms kept")
 
 
 main()
