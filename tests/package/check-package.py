@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 # Makes the package into WORK as `cpack --preset win32` makes it and checks
 # what a player unpacks: exactly the DLL, the settings file and the text, the
-# DLL the very file the build made, both texts with Windows line ends
-# throughout. That DLL carries no debug sections and no symbol table, and
-# names the symbols file beside it in the build (with its checksum), which
-# the symbols' zip holds alone.
-#   check-package.py CPACK CPACK_CONFIG WORK VERSION DLL SYMBOLS_ZIP
+# DLL the very file the build made, both texts plain ASCII with Windows line
+# ends throughout, the settings file the one whose effect the shipped
+# settings' scenario checks, the text naming its version. That DLL carries
+# no debug sections and no symbol table, and names the symbols file beside
+# it in the build (with its checksum), which the symbols' zip holds alone.
+#   check-package.py CPACK CPACK_CONFIG WORK VERSION DLL SYMBOLS_ZIP SHIPPED_SCENARIO
+import json
 import pathlib
 import shutil
 import struct
@@ -58,7 +60,7 @@ def check_symbols_zip(package, symbols):
 
 
 def main():
-    cpack, config, work, version, dll, symbols_zip = sys.argv[1:7]
+    cpack, config, work, version, dll, symbols_zip, scenario = sys.argv[1:8]
     check_symbols_zip(symbols_zip, check_stripped(dll))
     work = pathlib.Path(work)
     shutil.rmtree(work, ignore_errors=True)
@@ -79,6 +81,14 @@ def main():
             rest = archive.read(text).replace(b"\r\n", b"")
             if b"\r" in rest or b"\n" in rest:
                 sys.exit(f"{text} in {package} has a line not ended by CR LF")
+            if not archive.read(text).isascii():
+                sys.exit(f"{text} in {package} is not plain ASCII")
+        settings = json.loads(pathlib.Path(scenario).read_text())["settings"]
+        if archive.read("Quorvat.ini") != settings.encode("ascii"):
+            sys.exit(f"the Quorvat.ini in {package} is not the file {scenario} runs")
+        readme = archive.read("Quorvat-ReadMe.txt").decode("ascii")
+        if readme.split("\r\n", 1)[0] != f"Quorvat {version}" or "@" in readme:
+            sys.exit(f"the Quorvat-ReadMe.txt in {package} doesn't name version {version}")
     print(f"{package}: {', '.join(names)}")
 
 
