@@ -36,9 +36,16 @@
 namespace {
 
 GameDouble* game = nullptr;
-uint32_t failingRequests = 0;  // the next this many history allocations fail
+// After the next passingRequests history allocations, the next
+// failingRequests fail: any of a frame's pushes may be the one that fails.
+uint32_t passingRequests = 0;
+uint32_t failingRequests = 0;
 
 bool FailSome(std::size_t) {
+  if (passingRequests != 0) {
+    --passingRequests;
+    return false;
+  }
   if (failingRequests == 0) return false;
   --failingRequests;
   return true;
@@ -210,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   GameValues& v = game->values;
 
   ResetModuleState();
-  failingRequests = 0;
+  passingRequests = failingRequests = 0;
   v = GameValues{};
   v.hasMtime = in.ConsumeBool();
   v.mtime = in.ConsumeIntegral<int64_t>();
@@ -257,6 +264,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 5:
         failingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
+        passingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
         break;
       case 8:
         v.padConnected = in.ConsumeBool();

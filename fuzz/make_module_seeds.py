@@ -103,8 +103,9 @@ class Seed:
     def cursor(self, x, y, fails=False):
         return self.byte(4).u32(x).u32(y).byte(1 if fails else 0)
 
-    def fail_allocations(self, n):
-        return self.byte(5).byte(n)
+    # The next n history allocations fail, after `passing` more succeed.
+    def fail_allocations(self, n, passing=0):
+        return self.byte(5).byte(n).byte(passing)
 
     def pad(self, buttons=0, lt=0, rt=0, connected=True):
         return self.byte(8).byte(1 if connected else 0).u16(buttons).byte(lt).byte(rt)
@@ -218,11 +219,15 @@ def odd_clock():
 
 
 def rec_seconds_pause_and_dead_clock():
-    # One second of history: 16.667 ms frames fill it, a pause trims all
-    # the earlier samples and the next frame the pause's own; failed pushes
-    # leave the sum as it was; a clock that stands still fills the history
-    # to its cap of 1000 samples, rewound to the end and back.
-    s = Seed().header(20, rec_seconds=1).frames(100)
+    # One second of history: 16.667 ms frames fill it; a failed push of the
+    # frame's length alone (the seventeen histories' blocks taken, the
+    # lengths' one refused: at the 257th push, the first after the 129th
+    # where the lengths' queue needs a block) leaves the sum as it was, and
+    # so do failed pushes of whole samples; a pause trims all the earlier
+    # samples and the next frame the pause's own; a clock that stands still
+    # fills the history to its cap of 1000 samples, rewound to the end and
+    # back.
+    s = Seed().header(20, rec_seconds=1).frames(140).fail_allocations(1, passing=17).frames(140)
     s.clock_step(value=1000000).frames(1).clock_step().frames(3)
     s.fail_allocations(3).frames(5).fail_allocations(30).frames(20)
     s.clock_step(ODD_ZERO).frames(1100).press("F7").word(SCRUB_STEP, 0xFFFFFFFF)

@@ -58,9 +58,17 @@ uint32_t Quantity(Rng& rng, uint32_t usual) {
   return HostileQuantity(rng, usual, 33);
 }
 
-uint32_t failingRequests = 0;  // the next this many history allocations fail
+// After the next passingRequests history allocations, the next
+// failingRequests fail: so that any of a frame's pushes may be the one that
+// fails, the last one (the frame's length) too.
+uint32_t passingRequests = 0;
+uint32_t failingRequests = 0;
 
 bool FailSome(std::size_t) {
+  if (passingRequests != 0) {
+    --passingRequests;
+    return false;
+  }
   if (failingRequests == 0) return false;
   --failingRequests;
   return true;
@@ -241,7 +249,10 @@ int main(int argc, char** argv) {
       --deadFramesLeft;
       v.counterStep = 0;
     }
-    if (rng.OneIn(3000)) failingRequests = 1 + rng.Below(20);
+    if (rng.OneIn(3000)) {
+      passingRequests = rng.Below(kHistoryCount + 2);
+      failingRequests = 1 + rng.Below(20);
+    }
     const uint32_t before = historySet.posX.SampleCount();
     const bool wasRewinding = rewindState.rewinding != 0;
     RunFrame();
@@ -304,7 +315,7 @@ int main(int argc, char** argv) {
   // Fresh histories allocate as they are made: the failures the last frames
   // asked for must not reach them.
   HistoryMemory::failHook = nullptr;
-  failingRequests = 0;
+  passingRequests = failingRequests = 0;
   ResetModuleState();
   return 0;
 }
