@@ -119,15 +119,11 @@ int Key(FuzzedDataProvider& in) {
 
 // A 64-bit clock value: one of the odd ones, or any.
 int64_t ClockValue(FuzzedDataProvider& in, int64_t usual) {
-  static const int64_t kOdd[] = {0,
-                                 -1,
-                                 1,
-                                 std::numeric_limits<int64_t>::min(),
-                                 std::numeric_limits<int64_t>::max(),
-                                 int64_t{1} << 62,
-                                 -(int64_t{1} << 62),
-                                 3579545,
-                                 10000000};
+  static const int64_t kOdd[] = {0, -1, 1, std::numeric_limits<int64_t>::min(),
+                                 std::numeric_limits<int64_t>::max(), int64_t{1} << 62,
+                                 -(int64_t{1} << 62), 3579545, 10000000,
+                                 // The fastest frequency the frame clock takes, and one past it.
+                                 1000000000000000, 1000000000000001};
   const size_t pick = in.ConsumeIntegralInRange<size_t>(0, std::size(kOdd) + 1);
   if (pick == 0) return usual;
   if (pick <= std::size(kOdd)) return kOdd[pick - 1];

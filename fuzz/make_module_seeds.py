@@ -125,7 +125,9 @@ class Seed:
 
 
 # The target's odd clock values, from index 1.
-CLOCK_ODD = [0, -1, 1, -(1 << 63), (1 << 63) - 1, 1 << 62, -(1 << 62), 3579545, 10000000]
+CLOCK_ODD = [0, -1, 1, -(1 << 63), (1 << 63) - 1, 1 << 62, -(1 << 62), 3579545, 10000000,
+             10**15, 10**15 + 1]
+ODD_FASTEST, ODD_TOO_FAST = 10, 11
 ODD_ZERO, ODD_BACK, ODD_MAX, ODD_JUMP = 1, 2, 5, 6
 
 
@@ -218,6 +220,21 @@ def odd_clock():
     return s
 
 
+def fastest_clock():
+    # The fastest frequency the frame clock takes, 10^15 a second, from a
+    # reading past 2^62: frames of 16.667 ms, then just under a second and a
+    # whole one.
+    s = Seed().header(10, rec_seconds=2, frequency=ODD_FASTEST, counter=1 << 62)
+    s.clock_step(value=16667 * 10**9).frames(40).clock_step(value=10**15 - 1).frames(3)
+    return s.clock_step(value=10**15).frames(3)
+
+
+def too_fast_clock():
+    # One count a second faster than the frame clock takes: every frame 0 ms.
+    s = Seed().header(10, rec_seconds=2, frequency=ODD_TOO_FAST, counter=1 << 62)
+    return s.clock_step(value=16667 * 10**9).frames(20)
+
+
 def rec_seconds_pause_and_dead_clock():
     # One second of history: 16.667 ms frames fill it; a failed push of the
     # frame's length alone (the seventeen histories' blocks taken, the
@@ -264,7 +281,7 @@ def main():
     os.makedirs(out, exist_ok=True)
     for make in (on_foot_rewind, vehicle_push_rewind, hostile_values, out_of_memory,
                  rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock,
-                 rec_seconds_pause_and_dead_clock, hold_rewind, rec_seconds_above_600,
+                 fastest_clock, too_fast_clock, rec_seconds_pause_and_dead_clock, hold_rewind, rec_seconds_above_600,
                  rec_seconds_negative):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
