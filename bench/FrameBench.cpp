@@ -72,7 +72,17 @@ enum Aids : unsigned {
   // Rewinding, scrubbed to the oldest sample first, so that the label sums
   // the whole history: a rewind frame must cost the same there as anywhere.
   kAtOldest = 4,
+  // The history in seconds at its longest (RecSeconds=600) instead of
+  // recSize: the clock runs, every sample keeps its frame's length, and the
+  // store is full once it holds ten minutes of 16.667 ms frames, about
+  // 36,000 samples.
+  kRecSeconds = 8,
 };
+
+constexpr uint32_t kLongestRecSeconds = 600;
+// Ten minutes of frames at 60 a second, and a little beyond so that every
+// frame trims.
+constexpr uint32_t kTenMinutesOfFrames = kLongestRecSeconds * 60;
 
 struct Prepared {
   Scene scene;
@@ -95,16 +105,18 @@ void Prepare(Scene scene, uint32_t recSize, bool rewinding, unsigned aids = kNon
   RunFrame();
   rewindState.recSize = recSize;
   rewindState.padEnabled = (aids & kPad) != 0 ? 1 : 0;
-  if ((aids & kSeconds) != 0) {
+  if ((aids & (kSeconds | kRecSeconds)) != 0) {
     // As if the settings had turned it on: the clock started, and the first
     // frame's sample, taken without its length, dropped.
-    rewindState.secondsEnabled = 1;
+    if ((aids & kSeconds) != 0) rewindState.secondsEnabled = 1;
+    if ((aids & kRecSeconds) != 0) rewindState.recSeconds = kLongestRecSeconds;
     StartFrameClock();
     historySet = HistorySet{};
   }
   while (rewindState.frameCount < 100) RunFrame();
   // Full, and a little beyond so that every frame trims.
-  const uint64_t frames = static_cast<uint64_t>(recSize) + 1 + 1000;
+  const uint32_t length = (aids & kRecSeconds) != 0 ? kTenMinutesOfFrames : recSize;
+  const uint64_t frames = static_cast<uint64_t>(length) + 1 + 1000;
   for (uint64_t i = 0; i < frames; ++i) RunFrame();
   if (rewinding) {
     game->values.pressed[118] = true;
@@ -155,12 +167,60 @@ void BM_RecordFootFrameSecondsOn(benchmark::State& state) {
   RunFrames(state);
   if (rewindState.rewinding != 0) state.SkipWithError("left recording");
   const uint32_t count = historySet.posX.SampleCount();
-  if (historySet.frameMsHist.SampleCount() != count || historySet.frameMsHist[0] != 16) {
+  // 16.667 ms frames count 16 or 17 ms, adding up to the time that passed.
+  const uint16_t newest = historySet.frameMsHist[0];
+  if (historySet.frameMsHist.SampleCount() != count || newest < 16 || newest > 17) {
     state.SkipWithError("the frame lengths are not kept beside the samples");
   }
   state.counters["samples"] = count;
   state.counters["history_bytes_per_frame"] =
       static_cast<double>(HistoryMemory::bytesInUse) / static_cast<double>(count);
+}
+
+// Ten minutes of history at 60 frames a second: each frame pushes one sample
+// and trims one, found by the running sum of the lengths, not by a count.
+void BM_RecordFootFrameRecSeconds(benchmark::State& state) {
+  Prepare(Scene::kFoot, 0, false, kRecSeconds);
+  RunFrames(state);
+  const uint32_t count = historySet.posX.SampleCount();
+  const uint64_t limit = uint64_t{kLongestRecSeconds} * 1000u;
+  if (rewindState.rewinding != 0 || count < kTenMinutesOfFrames - 2 ||
+      historySet.frameMsTotal > limit || historySet.frameMsTotal + 17 < limit) {
+    state.SkipWithError("the history does not hold ten minutes of frames");
+  }
+  state.counters["samples"] = count;
+  state.counters["history_bytes_per_frame"] =
+      static_cast<double>(HistoryMemory::bytesInUse) / static_cast<double>(count);
+}
+
+// The frame after a one-second pause, ten minutes of 16.667 ms frames held:
+// it keeps a second's length, so about sixty of the oldest samples go in
+// that one frame. Each timed frame follows the same pause, and its trim
+// reaches only 16.667 ms samples as long as the pauses' own samples stay
+// clear of the oldest end, which these iterations leave them; the history
+// is made anew for each repetition.
+constexpr int kPauseFrames = 500;
+
+void BM_RecordFootFrameAfterPause(benchmark::State& state) {
+  prepared.reset();
+  Prepare(Scene::kFoot, 0, false, kRecSeconds);
+  // The counter moves a second after each reading from now on: this frame
+  // is the last of 16.667 ms, every later one comes after a pause.
+  game->values.counterStep = 1000000;
+  RunFrame();
+  const uint32_t before = historySet.posX.SampleCount();
+  RunFrames(state);
+  const uint32_t after = historySet.posX.SampleCount();
+  const double frames = static_cast<double>(state.iterations());
+  state.counters["trimmed_per_frame"] =
+      (static_cast<double>(before) + frames - static_cast<double>(after)) / frames;
+  if (rewindState.rewinding != 0 || rewindState.frameMs != 1000 ||
+      historySet.frameMsHist.Oldest() > 17 ||
+      historySet.frameMsTotal > uint64_t{kLongestRecSeconds} * 1000u) {
+    state.SkipWithError("not one-second frames trimming 16.667 ms samples");
+  }
+  // The history is spent: the next benchmark prepares its own.
+  prepared.reset();
 }
 
 void BM_RecordVehicleFrame(benchmark::State& state) {
@@ -181,7 +241,7 @@ void BM_RewindFootFrameSecondsOnAtOldest(benchmark::State& state) {
   RunFrames(state);
   const RewindState& s = rewindState;
   if (s.rewinding != 1 || s.playIndex != s.playLength - 1 ||
-      s.scrubBackMs != 16ull * static_cast<uint64_t>(s.playIndex)) {
+      s.scrubBackMs != historySet.frameMsTotal - historySet.frameMsHist.Oldest()) {
     state.SkipWithError("not rewinding at the oldest sample with the label's sum");
   }
 }
@@ -206,6 +266,11 @@ BENCHMARK(BM_RecordFootFramePadOn)->Repetitions(kRepetitions)->ReportAggregatesO
 BENCHMARK(BM_RecordFootFrameSecondsOn)
     ->Arg(2000)
     ->Arg(1000000)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordFootFrameRecSeconds)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordFootFrameAfterPause)
+    ->Iterations(kPauseFrames)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecordVehicleFrame)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);

@@ -9,6 +9,7 @@ are the same loop's time emulated and native: their ratio turns the frame
 times into a native estimate. Without them the times are native.
 """
 import json
+import re
 import sys
 
 with open(sys.argv[1]) as f:
@@ -22,7 +23,8 @@ if emulated:
 median = {}
 for b in results["benchmarks"]:
     if b.get("aggregate_name") == "median":
-        median[b["run_name"].split("/repeats:")[0]] = b
+        # A benchmark of a fixed iteration count has it in its name too.
+        median[re.sub(r"/(iterations|repeats):\d+", "", b["run_name"])] = b
 
 
 def ns(run, field="cpu_time"):
@@ -45,6 +47,10 @@ for run, what, limit in [
     ("BM_RecordFootFrame/2000", "recording frame, on foot", 1000),
     ("BM_RecordFootFramePadOn", "recording frame, on foot, game pad on", 1000),
     ("BM_RecordFootFrameSecondsOn/2000", "recording frame, on foot, seconds on", 1000),
+    ("BM_RecordFootFrameRecSeconds",
+     "recording frame, on foot, RecSeconds 600 at 60 frames a second", 1000),
+    ("BM_RecordFootFrameAfterPause",
+     "frame after a one-second pause, RecSeconds 600 at 60 frames a second", 5000),
     ("BM_RecordVehicleFrame", "recording frame, in a vehicle", 1000),
     ("BM_RewindFootFrame", "rewind frame, on foot", 1500),
     ("BM_RewindFootFrameSecondsOnAtOldest",
@@ -69,6 +75,11 @@ row("history heap per recorded frame (1,000,001 held)", f"{per_frame:.2f} bytes"
 per_frame = median["BM_RecordFootFrameSecondsOn/1000000"]["history_bytes_per_frame"]
 row("history heap per recorded frame, seconds on (1,000,001 held)", f"{per_frame:.2f} bytes",
     "≤ 72 bytes", per_frame <= 72)
+b = median["BM_RecordFootFrameRecSeconds"]
+row(f"history heap per recorded frame, RecSeconds 600 ({b['samples']:,.0f} held)",
+    f"{b['history_bytes_per_frame']:.2f} bytes", "≤ 72 bytes", b["history_bytes_per_frame"] <= 72)
+trimmed = median["BM_RecordFootFrameAfterPause"]["trimmed_per_frame"]
+rows.append(("samples trimmed by the frame after a pause", f"{trimmed:.1f}", "—", "—"))
 fps = sim_frames / sim_seconds
 rows.append(("quorvat-sim run, trace to a file", f"{fps:,.0f} frames/s "
              f"({sim_frames} frames in {sim_seconds:.1f} s)", "—", "—"))

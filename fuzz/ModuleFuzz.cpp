@@ -7,12 +7,19 @@
 // performance counter by any step (backwards, by 2^62) or break it, and run
 // frames. Before the first frame the input may give a settings file with the
 // player aids: the scrub and resume keys (in and out of range), the hint and
-// the seconds label, and a clock of any frequency (0, negative, huge). After
-// every frame the histories must agree (the frame lengths too, with the
-// seconds label on), hold at most recSize + 1 samples and change by at most
-// one sample, playIndex must name a sample while rewinding, and the label's
-// sum must be that of the scrubbed frames' lengths. A read outside a history stops at the standard
-// library's bounds check; a write outside anything stops at the sanitizer.
+// the seconds label, rewinding by holding the toggle key, the history in
+// seconds (mostly a few seconds, else any number: 0, negative, past 600),
+// and a clock of any frequency (0, negative, huge). After every frame the
+// histories must agree (the frame lengths too, while the frame clock runs),
+// hold at most recSize + 1 samples, or with the history in seconds at most
+// R x 1000 samples and R seconds of play, and grow by at most one sample
+// (shrink by at most one, but for the history in seconds), playIndex must
+// name a sample while rewinding, the running sum of the kept frame lengths
+// must be their sum, the label's sum that of the scrubbed frames' lengths,
+// and the frame's length the millisecond marks passed between this frame's
+// reading of the counter and the last one, whatever the two readings and
+// the frequency. A read outside a history stops at the standard library's
+// bounds check; a write outside anything stops at the sanitizer.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -23,14 +30,22 @@
 #include <limits>
 #include <string>
 
+#include "FrameLength.h"
 #include "GameDouble.h"
 
 namespace {
 
 GameDouble* game = nullptr;
-uint32_t failingRequests = 0;  // the next this many history allocations fail
+// After the next passingRequests history allocations, the next
+// failingRequests fail: any of a frame's pushes may be the one that fails.
+uint32_t passingRequests = 0;
+uint32_t failingRequests = 0;
 
 bool FailSome(std::size_t) {
+  if (passingRequests != 0) {
+    --passingRequests;
+    return false;
+  }
   if (failingRequests == 0) return false;
   --failingRequests;
   return true;
@@ -104,23 +119,24 @@ int Key(FuzzedDataProvider& in) {
 
 // A 64-bit clock value: one of the odd ones, or any.
 int64_t ClockValue(FuzzedDataProvider& in, int64_t usual) {
-  static const int64_t kOdd[] = {0,
-                                 -1,
-                                 1,
-                                 std::numeric_limits<int64_t>::min(),
-                                 std::numeric_limits<int64_t>::max(),
-                                 int64_t{1} << 62,
-                                 -(int64_t{1} << 62),
-                                 3579545,
-                                 10000000};
+  static const int64_t kOdd[] = {0, -1, 1, std::numeric_limits<int64_t>::min(),
+                                 std::numeric_limits<int64_t>::max(), int64_t{1} << 62,
+                                 -(int64_t{1} << 62), 3579545, 10000000,
+                                 // The fastest frequency the frame clock takes, and one past it.
+                                 1000000000000000, 1000000000000001};
   const size_t pick = in.ConsumeIntegralInRange<size_t>(0, std::size(kOdd) + 1);
   if (pick == 0) return usual;
   if (pick <= std::size(kOdd)) return kOdd[pick - 1];
   return in.ConsumeIntegral<int64_t>();
 }
 
+// Any 32-bit value as the settings reader returns it, written signed.
+std::string AnyValue(FuzzedDataProvider& in) {
+  return std::to_string(static_cast<int32_t>(in.ConsumeIntegral<uint32_t>()));
+}
+
 // The settings file the first frame reads, in the current directory: the
-// five aids' keys with any values, or no file at all.
+// aids' five keys, Hold and RecSeconds with any values, or no file at all.
 void WriteSettings(FuzzedDataProvider& in) {
   if (!in.ConsumeBool()) {
     std::remove("Quorvat.ini");
@@ -133,11 +149,15 @@ void WriteSettings(FuzzedDataProvider& in) {
                                            : static_cast<int32_t>(in.ConsumeIntegral<uint32_t>());
     text += std::string(key) + "=" + std::to_string(value) + "\r\n";
   }
-  text += "[Overlay]\r\n";
+  text += "Hold=" + AnyValue(in) + "\r\n[Overlay]\r\n";
   for (const char* key : {"Hint", "Seconds"}) {
-    const int32_t value = static_cast<int32_t>(in.ConsumeIntegral<uint32_t>());
-    text += std::string(key) + "=" + std::to_string(value) + "\r\n";
+    text += std::string(key) + "=" + AnyValue(in) + "\r\n";
   }
+  // Mostly a few seconds, which a run of a few thousand frames fills and
+  // trims; else any number.
+  text += "[Settings]\r\nRecSeconds=";
+  text +=
+      in.ConsumeBool() ? std::to_string(in.ConsumeIntegralInRange<int32_t>(-1, 4)) : AnyValue(in);
   std::ofstream("Quorvat.ini", std::ios::binary | std::ios::trunc) << text;
 }
 
@@ -156,11 +176,34 @@ void Trace(int frame, int command, size_t remaining) {
   const RewindState& s = rewindState;
   std::fprintf(stderr,
                "frame %d command %d (%u bytes left): samples %u rewinding %d playIndex %d "
-               "seconds %d (%u lengths, %llu ms back) keys %d %d %d\n",
+               "seconds %d recSeconds %u hold %d (%u lengths of %llu ms, %llu ms back) keys %d %d "
+               "%d\n",
                frame, command, static_cast<unsigned>(remaining), historySet.posX.SampleCount(),
-               s.rewinding, s.playIndex, s.secondsEnabled, historySet.frameMsHist.SampleCount(),
+               s.rewinding, s.playIndex, s.secondsEnabled, s.recSeconds, s.holdEnabled,
+               historySet.frameMsHist.SampleCount(),
+               static_cast<unsigned long long>(historySet.frameMsTotal),
                static_cast<unsigned long long>(s.scrubBackMs), s.olderKey, s.newerKey, s.resumeKey);
 }
+
+// The counter as the module reads it, once a frame while the frame clock
+// runs, and the length it must give each frame from it.
+struct ClockReadings {
+  int64_t frequency = 0;
+  bool hasReading = false;
+  int64_t last = 0;
+
+  // Runs one frame; false when its length is not the one due.
+  bool Frame(const GameValues& v) {
+    // A failed call writes nothing: the module reads its zeroed value.
+    const int64_t reading = v.clockWorks ? v.counter : 0;
+    RunFrame();
+    if (!FrameClockOn(rewindState)) return true;
+    const uint16_t due = ExpectedFrameMs(hasReading, last, reading, frequency);
+    hasReading = true;
+    last = reading;
+    return rewindState.frameMs == due;
+  }
+};
 
 }  // namespace
 
@@ -170,14 +213,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   GameValues& v = game->values;
 
   ResetModuleState();
-  failingRequests = 0;
+  passingRequests = failingRequests = 0;
   v = GameValues{};
   v.hasMtime = in.ConsumeBool();
   v.mtime = in.ConsumeIntegral<int64_t>();
   WriteSettings(in);
   v.clockFrequency = ClockValue(in, 1000000);
   v.counter = in.ConsumeIntegral<int64_t>();
-  RunFrame();  // the first frame: stamp and settings
+  ClockReadings clock;
+  clock.frequency = v.clockFrequency;  // asked once, in the first frame, while the clock works
+  if (!clock.Frame(v)) Broken(0, "the first frame's length is not 0");  // stamp and settings
   HistoryMemory::failHook = FailSome;
   rewindState.recSize = in.ConsumeIntegralInRange<uint32_t>(0, 50);
   static const int32_t kPushModes[] = {1, 0, 2, -1};
@@ -215,6 +260,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 5:
         failingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
+        passingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
         break;
       case 8:
         v.padConnected = in.ConsumeBool();
@@ -239,11 +285,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int run = in.ConsumeIntegralInRange<int>(1, 64);
         for (int i = 0; i < run && frame < kMaxFrames; ++i, ++frame) {
           const uint32_t before = historySet.posX.SampleCount();
-          RunFrame();
+          if (!clock.Frame(v)) {
+            Broken(frame, "a frame's length is not the millisecond marks its counter passed");
+          }
           if (const char* broken = BrokenInvariant()) Broken(frame, broken);
+          if (const char* broken = BrokenFrameMsTotal()) Broken(frame, broken);
           if (const char* broken = BrokenSecondsSum()) Broken(frame, broken);
           const uint32_t after = historySet.posX.SampleCount();
-          if (after > before + 1 || after + 1 < before) {
+          // A frame after a pause trims many samples from a history in seconds.
+          if (after > before + 1 || (after + 1 < before && rewindState.recSeconds == 0)) {
             Broken(frame, "the sample count changed by more than one");
           }
         }

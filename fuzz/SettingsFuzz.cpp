@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include "ProfileReader.h"
@@ -12,16 +13,19 @@ std::u16string Widen(const std::string& s) {
   return std::u16string(s.begin(), s.end());
 }
 
-std::u16string Name(FuzzedDataProvider& in, const char* usual) {
-  if (in.ConsumeBool()) return Widen(usual);
+// One of the names the module asks for, or any.
+std::u16string Name(FuzzedDataProvider& in, std::initializer_list<const char*> usual) {
+  const uint8_t pick = in.ConsumeIntegral<uint8_t>();
+  if ((pick & 1) != 0) return Widen(usual.begin()[(pick >> 1) % usual.size()]);
   return Widen(in.ConsumeRandomLengthString(16));
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  const std::u16string section = Name(in, "Settings");
-  const std::u16string key = Name(in, "RecSize");
+  const std::u16string section = Name(in, {"Settings", "Keys", "Overlay", "Pad"});
+  const std::u16string key =
+      Name(in, {"RecSize", "RecSeconds", "Hold", "EnableKey", "Seconds", "ToggleButtons"});
   const int32_t defaultValue = in.ConsumeIntegral<int32_t>();
   const std::string contents = in.ConsumeRemainingBytesAsString();
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes seed inputs for fuzz_module into fuzz/corpus/module: whole plays
 (recording on foot and in a vehicle, rewinding, scrubbing both ways past
-the ends, leaving, failing allocations, the player aids with an odd clock)
-that random mutation alone would take long to find.
+the ends, leaving, failing allocations, the player aids with an odd clock,
+rewinding by holding the key, a history in seconds trimmed after a pause
+and filled to its count cap by a clock that stands still) that random
+mutation alone would take long to find.
 
 The target reads every value through FuzzedDataProvider's integral
 functions, which take their bytes from the end of the input, the most
@@ -48,22 +50,29 @@ class Seed:
 
     # Header: stamp time, the settings file (none, or the aids' five keys:
     # (older, newer, resume, hint, seconds), a key as an int below 256 or
-    # any 32-bit value), the clock's frequency (an index into the target's
-    # odd values, 0 for 1000000) and counter, recSize 0..50, push mode
-    # index, skip the stamp frames.
+    # any 32-bit value, with Hold and RecSeconds, -1 ... 4 or any 32-bit
+    # value), the clock's frequency (an index into the target's odd values,
+    # 0 for 1000000) and counter, recSize 0..50, push mode index, skip the
+    # stamp frames. Hold or RecSeconds alone write the file with the aids'
+    # defaults.
     def header(self, rec_size, push_index=0, skip_stamp=True, aids=None, frequency=0,
-               counter=1000000000):
+               counter=1000000000, hold=0, rec_seconds=0):
         self.byte(1).i64(1700000000)
-        if aids is None:
+        if aids is None and hold == 0 and rec_seconds == 0:
             self.byte(0)
         else:
+            aids = aids or (90, 88, 32, 0, 0)
             self.byte(1)
             for key in aids[:3]:
                 if 0 <= key < 256:
                     self.byte(1).byte(key)
                 else:
                     self.byte(0).u32(key)
-            self.u32(aids[3]).u32(aids[4])
+            self.u32(hold).u32(aids[3]).u32(aids[4])
+            if -1 <= rec_seconds <= 4:
+                self.byte(1).byte(rec_seconds + 1)
+            else:
+                self.byte(0).u32(rec_seconds)
         self.byte(frequency).s64(counter)
         return self.byte(rec_size).byte(push_index).byte(1 if skip_stamp else 0)
 
@@ -94,8 +103,9 @@ class Seed:
     def cursor(self, x, y, fails=False):
         return self.byte(4).u32(x).u32(y).byte(1 if fails else 0)
 
-    def fail_allocations(self, n):
-        return self.byte(5).byte(n)
+    # The next n history allocations fail, after `passing` more succeed.
+    def fail_allocations(self, n, passing=0):
+        return self.byte(5).byte(n).byte(passing)
 
     def pad(self, buttons=0, lt=0, rt=0, connected=True):
         return self.byte(8).byte(1 if connected else 0).u16(buttons).byte(lt).byte(rt)
@@ -115,7 +125,9 @@ class Seed:
 
 
 # The target's odd clock values, from index 1.
-CLOCK_ODD = [0, -1, 1, -(1 << 63), (1 << 63) - 1, 1 << 62, -(1 << 62), 3579545, 10000000]
+CLOCK_ODD = [0, -1, 1, -(1 << 63), (1 << 63) - 1, 1 << 62, -(1 << 62), 3579545, 10000000,
+             10**15, 10**15 + 1]
+ODD_FASTEST, ODD_TOO_FAST = 10, 11
 ODD_ZERO, ODD_BACK, ODD_MAX, ODD_JUMP = 1, 2, 5, 6
 
 
@@ -208,11 +220,69 @@ def odd_clock():
     return s
 
 
+def fastest_clock():
+    # The fastest frequency the frame clock takes, 10^15 a second, from a
+    # reading past 2^62: frames of 16.667 ms, then just under a second and a
+    # whole one.
+    s = Seed().header(10, rec_seconds=2, frequency=ODD_FASTEST, counter=1 << 62)
+    s.clock_step(value=16667 * 10**9).frames(40).clock_step(value=10**15 - 1).frames(3)
+    return s.clock_step(value=10**15).frames(3)
+
+
+def too_fast_clock():
+    # One count a second faster than the frame clock takes: every frame 0 ms.
+    s = Seed().header(10, rec_seconds=2, frequency=ODD_TOO_FAST, counter=1 << 62)
+    return s.clock_step(value=16667 * 10**9).frames(20)
+
+
+def rec_seconds_pause_and_dead_clock():
+    # One second of history: 16.667 ms frames fill it; a failed push of the
+    # frame's length alone (the seventeen histories' blocks taken, the
+    # lengths' one refused: at the 257th push, the first after the 129th
+    # where the lengths' queue needs a block) leaves the sum as it was, and
+    # so do failed pushes of whole samples; a pause trims all the earlier
+    # samples and the next frame the pause's own; a clock that stands still
+    # fills the history to its cap of 1000 samples, rewound to the end and
+    # back.
+    s = Seed().header(20, rec_seconds=1).frames(140).fail_allocations(1, passing=17).frames(140)
+    s.clock_step(value=1000000).frames(1).clock_step().frames(3)
+    s.fail_allocations(3).frames(5).fail_allocations(30).frames(20)
+    s.clock_step(ODD_ZERO).frames(1100).press("F7").word(SCRUB_STEP, 0xFFFFFFFF)
+    s.toggle_held("Z").frames(3).toggle_held("Z").press("F7").clock_step().frames(70)
+    return s
+
+
+def hold_rewind():
+    # Held to rewind with the label on and two seconds of history: going
+    # back each held frame, forward with the newer key, let go; a tap; the
+    # pad's chord held, then the key taking over; a long hold into the end
+    # stop, and the resume key while holding.
+    s = Seed().header(30, aids=(90, 88, 32, 1, 1), hold=1, rec_seconds=2).frames(60)
+    s.press("F7").toggle_held("F7").frames(20).toggle_held("NEWER").frames(10)
+    s.toggle_held("NEWER").toggle_held("F7").frames(5).press("F7").frames(3)
+    s.pad_settings(True, 48).pad(48).frames(10).toggle_held("F7").pad(0).frames(5)
+    s.toggle_held("F7").frames(5).press("F7").toggle_held("F7").frames(150)
+    s.toggle_held("RESUME").frames(2).toggle_held("RESUME").toggle_held("F7").frames(20)
+    return s
+
+
+def rec_seconds_above_600():
+    # Counts as 600.
+    return Seed().header(10, rec_seconds=601).frames(40).press("F7").frames(5)
+
+
+def rec_seconds_negative():
+    # Read signed, so it turns the history in seconds off.
+    return Seed().header(10, rec_seconds=-5).frames(40).press("F7").frames(5)
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "module")
     os.makedirs(out, exist_ok=True)
     for make in (on_foot_rewind, vehicle_push_rewind, hostile_values, out_of_memory,
-                 rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock):
+                 rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock,
+                 fastest_clock, too_fast_clock, rec_seconds_pause_and_dead_clock, hold_rewind, rec_seconds_above_600,
+                 rec_seconds_negative):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
 

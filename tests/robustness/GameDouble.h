@@ -273,10 +273,12 @@ inline void ResetModuleState() {
   HistoryMemory::failHook = nullptr;
 }
 
-// The seventeen counts agree, and the frame lengths' count with them when
-// the seconds label is on (none kept with it off); every history holds at
-// most recSize + 1 samples; while rewinding, the count is playLength and
-// playIndex names a sample. Returns null when all hold, else what broke.
+// The seventeen counts agree, and the frame lengths' count with them while
+// the frame clock runs (none kept with it off); the history holds at most
+// recSize + 1 samples, or with the history in seconds at most L = R x 1000
+// samples and at most L milliseconds of play (unless it holds one sample);
+// while rewinding, the count is playLength and playIndex names a sample.
+// Returns null when all hold, else what broke.
 inline const char* BrokenInvariant() {
   const RewindState& s = rewindState;
   uint32_t counts[kHistoryCount];
@@ -284,13 +286,22 @@ inline const char* BrokenInvariant() {
   for (uint32_t count : counts) {
     if (count != counts[0]) return "the histories hold different sample counts";
   }
+  const bool clockOn = FrameClockOn(s);
   const uint32_t lengths = historySet.frameMsHist.SampleCount();
-  if (lengths != (s.secondsEnabled != 0 ? counts[0] : 0u)) {
-    return s.secondsEnabled != 0 ? "the frame lengths' count left the histories'"
-                                 : "frame lengths kept with the seconds label off";
+  if (lengths != (clockOn ? counts[0] : 0u)) {
+    return clockOn ? "the frame lengths' count left the histories'"
+                   : "frame lengths kept with the frame clock off";
   }
-  const uint64_t limit = static_cast<uint64_t>(s.recSize) + 1;
-  if (counts[0] > limit) return "a history holds more than recSize + 1 samples";
+  if (s.recSeconds == 0) {
+    const uint64_t limit = static_cast<uint64_t>(s.recSize) + 1;
+    if (counts[0] > limit) return "a history holds more than recSize + 1 samples";
+  } else {
+    const uint64_t limit = static_cast<uint64_t>(s.recSeconds) * 1000u;
+    if (counts[0] > limit) return "the history in seconds holds more than R x 1000 samples";
+    if (counts[0] > 1 && historySet.frameMsTotal > limit) {
+      return "the history in seconds holds more than R seconds of play";
+    }
+  }
   if (s.rewinding != 0) {
     if (static_cast<int64_t>(counts[0]) != s.playLength) return "the count moved while rewinding";
     if (s.playIndex < 0 || static_cast<int64_t>(s.playIndex) >= s.playLength) {
@@ -298,6 +309,20 @@ inline const char* BrokenInvariant() {
     }
   }
   return nullptr;
+}
+
+// The running sum of the kept frame lengths is their sum, each at most a
+// second (and 0 with the clock off). Walks the whole history: on a long one,
+// call it now and then; a sum once out of step stays out.
+inline const char* BrokenFrameMsTotal() {
+  const DurationHistory& lengths = historySet.frameMsHist;
+  uint64_t sum = 0;
+  for (uint32_t i = 0; i < lengths.SampleCount(); ++i) {
+    if (lengths[i] > 1000) return "a frame length above a second";
+    sum += lengths[i];
+  }
+  return sum == historySet.frameMsTotal ? nullptr
+                                        : "the running sum of the frame lengths is not their sum";
 }
 
 // While rewinding with the seconds label on, the label's running sum is the

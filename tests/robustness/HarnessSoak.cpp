@@ -13,7 +13,20 @@
 // frame lengths the label keeps must then stay as many as the samples (and
 // none be kept with it off).
 //
-//   quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R] [--aids]
+// With --rec-seconds R the settings keep R seconds of play instead of
+// recSize samples, and the clock varies as with the aids, now and then
+// standing still for long enough to reach the cap of R x 1000 samples in a
+// short history. With --hold the toggle key is held to rewind ([Keys]
+// Hold=1) and now and then only tapped; --reenter N runs the script body
+// once more for N frames. Whenever the frame clock runs, the checker keeps
+// its own account of the kept frame lengths: the length each recorded frame
+// must have by the scenario's clock, trimmed by the history's rule. The
+// snapshot's count of lengths and their running sum must match it after
+// every frame, and with the history in seconds the count and the sum stay
+// within R x 1000.
+//
+//   quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R] [--rec-seconds R]
+//                        [--aids] [--hold] [--reenter N]
 //
 // The scenario is built in memory rather than written as JSON so that it can
 // carry what no scenario file can: NaN and infinite positions.
@@ -22,9 +35,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <string>
 
+#include "FrameLength.h"
 #include "SoakRandom.h"
 #include "formats/Scenario.h"
 #include "run/Runner.h"
@@ -112,14 +127,35 @@ Keys SomeKeys(Rng& rng) {
   return keys;
 }
 
-Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize, bool aids) {
+// What a run turns on beyond the plain module.
+struct Options {
+  uint32_t recSize = 40;
+  uint32_t recSeconds = 0;
+  bool aids = false;
+  bool hold = false;
+  int64_t reenter = 0;
+
+  bool ClockOn() const { return aids || recSeconds != 0; }
+  uint64_t Limit() const { return uint64_t{recSeconds} * 1000u; }
+  // Runs of frames of 0 ms, long enough to reach the count cap, where it is
+  // in reach of the run.
+  bool DeadClockRuns(int64_t frames) const {
+    return recSeconds != 0 && Limit() * 3 <= static_cast<uint64_t>(frames) / 10;
+  }
+};
+
+Scenario RandomScenario(Rng& rng, int64_t frames, const Options& run) {
+  const bool aids = run.aids;
   Scenario s;
   s.frames = frames;
+  s.reenter = run.reenter;
   s.moduleMtime = 1700000000;
   const Keys keys = aids ? SomeKeys(rng) : Keys{};
   s.settings = "[Keys]\r\nEnableKey=" + std::to_string(kToggleKey) + "\r\n" + keys.settings +
-               "[Settings]\r\nRecSize=" + std::to_string(recSize) +
+               (run.hold ? "Hold=1\r\n" : "") +
+               "[Settings]\r\nRecSize=" + std::to_string(run.recSize) +
                "\r\nPush=" + std::to_string(static_cast<int>(rng.Below(3))) + "\r\n";
+  if (run.recSeconds != 0) *s.settings += "RecSeconds=" + std::to_string(run.recSeconds) + "\r\n";
   if (aids)
     *s.settings += "[Overlay]\r\nHint=1\r\nSeconds=" + std::to_string(1 + rng.Below(9)) + "\r\n";
   // Half the runs with the game pad on, some with an odd chord.
@@ -136,19 +172,44 @@ Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize, bool aids) {
   const int scrubKeys[] = {keys.older, keys.newer, kLeft, kRight};
   const int resume = keys.resume;
   bool held[256] = {};
-  for (int64_t frame = 1; frame < frames; ++frame) {
-    if (!rng.OneIn(6)) continue;
+  const bool deadClockRuns = run.DeadClockRuns(frames + run.reenter);
+  int64_t deadUntil = 0;  // the frame that ends a run of 0 ms frames
+  for (int64_t frame = 1; frame < frames + run.reenter; ++frame) {
+    std::optional<uint32_t> clockUs;
+    if (deadClockRuns && deadUntil == 0 && rng.OneIn(static_cast<uint32_t>(run.Limit() * 10))) {
+      deadUntil = frame + static_cast<int64_t>(run.Limit() * 3);
+      clockUs = 0;
+    } else if (frame == deadUntil) {
+      deadUntil = 0;
+      clockUs = 16667;
+    }
+    if (!clockUs && !rng.OneIn(6)) continue;
     TimelineEntry e;
     e.frame = frame;
     e.world = SomeChange(rng);
-    if (aids && rng.OneIn(4)) {
+    if (run.ClockOn() && deadUntil == 0 && rng.OneIn(4)) {
       // Frames of 8 to 48 ms, and now and then none, or a stall past the
       // one-second cap.
       static const uint32_t kOdd[] = {0, 2000000, 0xFFFFFFFFu};
       e.world->clockUs = rng.OneIn(20) ? kOdd[rng.Below(3)] : 8000 + rng.Below(40000);
     }
-    // Rewinds often: a press every few hundred frames enters or leaves.
-    if (rng.OneIn(40)) e.press.push_back(kToggleKey);
+    if (clockUs) e.world->clockUs = clockUs;
+    if (!run.hold) {
+      // Rewinds often: a press every few hundred frames enters or leaves.
+      if (rng.OneIn(40)) e.press.push_back(kToggleKey);
+    } else if (!held[kToggleKey]) {
+      // Pressed and held for a while, or now and then only tapped.
+      if (rng.OneIn(40)) {
+        e.press.push_back(kToggleKey);
+        if (!rng.OneIn(8)) {
+          e.hold.push_back(kToggleKey);
+          held[kToggleKey] = true;
+        }
+      }
+    } else if (rng.OneIn(12)) {
+      e.release.push_back(kToggleKey);
+      held[kToggleKey] = false;
+    }
     int scrubbed = -1;
     if (rng.OneIn(4)) {
       const int key = scrubKeys[rng.Below(4)];
@@ -181,11 +242,61 @@ Scenario RandomScenario(Rng& rng, int64_t frames, uint32_t recSize, bool aids) {
   return s;
 }
 
+// The frame lengths the module must keep, by the scenario's clock: the world
+// as each frame ran it (the timeline's entries up to that frame), the
+// counter it read, and which frames recorded a sample.
+struct KeptLengths {
+  explicit KeptLengths(const Scenario& scenario) : timeline(scenario.timeline) {}
+
+  const std::vector<TimelineEntry>& timeline;
+  size_t nextEntry = 0;
+  uint32_t frameStep = WorldState{}.frameStep;
+  uint32_t clockUs = WorldState{}.clockUs;
+  int64_t counter = 1000000000;  // frame 0's reading
+  bool hasReading = false;
+  int64_t lastReading = 0;
+  std::deque<uint16_t> lengths;  // newest first
+  uint64_t total = 0;
+
+  // After frame `frame`, which recorded a sample unless it rewound or the
+  // game's frame step closed the gate.
+  void FrameRan(int64_t frame, bool rewinding, const Options& run) {
+    while (nextEntry < timeline.size() && timeline[nextEntry].frame <= frame) {
+      const std::optional<WorldPatch>& world = timeline[nextEntry++].world;
+      if (!world) continue;
+      if (world->frameStep) frameStep = *world->frameStep;
+      if (world->clockUs) clockUs = *world->clockUs;
+    }
+    if (frame > 0) counter += clockUs;
+    const uint16_t ms = ExpectedFrameMs(hasReading, lastReading, counter, 1000000);
+    hasReading = true;
+    lastReading = counter;
+    if (rewinding || frameStep <= 2) return;
+    const size_t before = lengths.size();
+    lengths.push_front(ms);
+    total += ms;
+    if (run.recSeconds != 0) {
+      while (lengths.size() > 1 && (lengths.size() > run.Limit() || total > run.Limit())) Trim();
+    } else if (before > run.recSize) {
+      Trim();
+    }
+  }
+  void Trim() {
+    total -= lengths.back();
+    lengths.pop_back();
+  }
+};
+
 struct Checker {
-  bool aids = false;
+  explicit Checker(const Scenario& scenario, const Options& options)
+      : run(options), kept(scenario) {}
+
+  const Options run;
+  KeptLengths kept;
   uint32_t lastCount = 0;
   int32_t wasRewinding = 0;
-  uint64_t rewinds = 0, rewindFrames = 0, maxCount = 0, maxBytes = 0;
+  uint64_t rewinds = 0, rewindFrames = 0, maxCount = 0, maxBytes = 0, maxTotal = 0;
+  uint64_t manyTrimmed = 0;  // frames that dropped more than one sample
 
   std::string operator()(int64_t frame, const QuorvatSnapshot& s) {
     const std::string at = " at frame " + std::to_string(frame);
@@ -193,14 +304,36 @@ struct Checker {
     for (uint32_t c : s.historyCounts) {
       if (c != count) return "the histories hold different sample counts" + at;
     }
-    if (s.secondsEnabled != (aids ? 1 : 0)) return "the seconds setting was not read" + at;
-    if (s.frameMsCount != (aids ? count : 0u)) {
+    if (s.secondsEnabled != (run.aids ? 1 : 0) || s.recSeconds != run.recSeconds ||
+        s.holdEnabled != (run.hold ? 1 : 0)) {
+      return "the settings were not read as written" + at;
+    }
+    if (s.frameMsCount != (run.ClockOn() ? count : 0u)) {
       return "the frame lengths' count " + std::to_string(s.frameMsCount) + " beside " +
              std::to_string(count) + " samples" + at;
     }
-    if (count > static_cast<uint64_t>(s.recSize) + 1) return "more than recSize + 1 samples" + at;
+    if (run.recSeconds == 0) {
+      if (count > static_cast<uint64_t>(s.recSize) + 1) return "more than recSize + 1 samples" + at;
+    } else {
+      if (count > run.Limit()) return "more than R x 1000 samples" + at;
+      if (count > 1 && s.frameMsTotal > run.Limit()) return "more than R seconds of play" + at;
+    }
+    if (run.ClockOn()) {
+      kept.FrameRan(frame, s.rewinding != 0, run);
+      if (s.frameMsCount != kept.lengths.size() || s.frameMsTotal != kept.total) {
+        return std::to_string(s.frameMsCount) + " frame lengths summing to " +
+               std::to_string(s.frameMsTotal) + " ms kept, not the " +
+               std::to_string(kept.lengths.size()) + " of the recorded frames summing to " +
+               std::to_string(kept.total) + at;
+      }
+    } else if (s.frameMsTotal != 0) {
+      return "a sum of frame lengths with the frame clock off" + at;
+    }
     if (count > lastCount + 1) return "more than one sample in a frame" + at;
-    if (count + 1 < lastCount) return "more than one sample dropped in a frame" + at;
+    // A frame after a pause may trim many samples from a history in seconds.
+    if (count + 1 < lastCount && run.recSeconds == 0) {
+      return "more than one sample dropped in a frame" + at;
+    }
     if (s.rewinding != 0) {
       if (static_cast<int64_t>(count) != s.playLength)
         return "the count moved while rewinding" + at;
@@ -210,13 +343,15 @@ struct Checker {
       ++rewindFrames;
       if (wasRewinding == 0) ++rewinds;
     }
-    if (s.historyBytes > HistoryMemoryBound(count, kHistories, aids)) {
+    if (s.historyBytes > HistoryMemoryBound(count, kHistories, run.ClockOn())) {
       return "the histories hold " + std::to_string(s.historyBytes) + " bytes for " +
              std::to_string(count) + " samples" + at;
     }
+    if (count + 1 < lastCount) ++manyTrimmed;
     lastCount = count;
     wasRewinding = s.rewinding;
     if (count > maxCount) maxCount = count;
+    if (s.frameMsTotal > maxTotal) maxTotal = s.frameMsTotal;
     if (s.historyBytes > maxBytes) maxBytes = s.historyBytes;
     return {};
   }
@@ -225,7 +360,7 @@ struct Checker {
 int Usage() {
   std::fprintf(stderr,
                "usage: quorvat_harness_soak MODULE [--frames N] [--seed S] [--rec-size R] "
-               "[--aids]\n");
+               "[--rec-seconds R] [--aids] [--hold] [--reenter N]\n");
   return 2;
 }
 
@@ -235,11 +370,13 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   int64_t frames = 1000000;
   uint64_t seed = 1;
-  uint32_t recSize = 40;
-  bool aids = false;
+  Options run;
   for (int i = 2; i < argc; i += 2) {
-    if (std::strcmp(argv[i], "--aids") == 0) {
-      aids = true;
+    const bool aids = std::strcmp(argv[i], "--aids") == 0;
+    const bool hold = std::strcmp(argv[i], "--hold") == 0;
+    if (aids || hold) {
+      run.aids = run.aids || aids;
+      run.hold = run.hold || hold;
       --i;
       continue;
     }
@@ -252,16 +389,19 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--seed") == 0) {
       seed = value;
     } else if (std::strcmp(argv[i], "--rec-size") == 0 && value <= 0xFFFFFFFFull) {
-      recSize = static_cast<uint32_t>(value);
+      run.recSize = static_cast<uint32_t>(value);
+    } else if (std::strcmp(argv[i], "--rec-seconds") == 0 && value >= 1 && value <= 600) {
+      run.recSeconds = static_cast<uint32_t>(value);
+    } else if (std::strcmp(argv[i], "--reenter") == 0 && value <= 100000000) {
+      run.reenter = static_cast<int64_t>(value);
     } else {
       return Usage();
     }
   }
 
   Rng rng{seed};
-  const Scenario scenario = RandomScenario(rng, frames, recSize, aids);
-  Checker checker;
-  checker.aids = aids;
+  const Scenario scenario = RandomScenario(rng, frames, run);
+  Checker checker(scenario, run);
   RunOptions options;
   options.modulePath = argv[1];
   options.trace = std::fopen("/dev/null", "wb");
@@ -283,17 +423,29 @@ int main(int argc, char** argv) {
   }
   std::fclose(options.trace);
 
+  const std::string length = run.recSeconds != 0 ? "recSeconds " + std::to_string(run.recSeconds)
+                                                 : "recSize " + std::to_string(run.recSize);
   std::printf(
-      "harness soak: seed %llu, %lld frames, recSize %u%s: %llu rewind frames in %llu rewinds, "
-      "at most %llu samples and %llu history bytes\n",
-      static_cast<unsigned long long>(seed), static_cast<long long>(result.frames), recSize,
-      aids ? ", aids on" : "", static_cast<unsigned long long>(checker.rewindFrames),
+      "harness soak: seed %llu, %lld frames, %s%s%s: %llu rewind frames in %llu rewinds, at "
+      "most %llu samples, %llu ms and %llu history bytes, %llu frames trimming several\n",
+      static_cast<unsigned long long>(seed), static_cast<long long>(result.frames), length.c_str(),
+      run.aids ? ", aids on" : "", run.hold ? ", hold" : "",
+      static_cast<unsigned long long>(checker.rewindFrames),
       static_cast<unsigned long long>(checker.rewinds),
       static_cast<unsigned long long>(checker.maxCount),
-      static_cast<unsigned long long>(checker.maxBytes));
-  // A soak that never rewound or never filled the store tested little.
-  const uint64_t wanted = std::min<uint64_t>(recSize, static_cast<uint64_t>(frames) / 4);
-  if (result.frames != frames || checker.rewinds < 10 || checker.maxCount < wanted) {
+      static_cast<unsigned long long>(checker.maxTotal),
+      static_cast<unsigned long long>(checker.maxBytes),
+      static_cast<unsigned long long>(checker.manyTrimmed));
+  // A soak that never rewound or never filled the store tested little: a
+  // history in seconds must have filled with play, trimmed after pauses,
+  // and reached its count cap where the runs of 0 ms frames came.
+  bool full =
+      checker.maxCount >= std::min<uint64_t>(run.recSize, static_cast<uint64_t>(frames) / 4);
+  if (run.recSeconds != 0) {
+    full = checker.maxTotal + 1000 > run.Limit() && checker.manyTrimmed >= 10 &&
+           (!run.DeadClockRuns(frames + run.reenter) || checker.maxCount == run.Limit());
+  }
+  if (result.frames != frames + run.reenter || checker.rewinds < 10 || !full) {
     std::fprintf(stderr, "harness soak: the run did not exercise rewinding and a full store\n");
     return 1;
   }

@@ -14,7 +14,17 @@
 // random pressures; the frames' lengths vary, with stalls and a counter
 // that jumps.
 //
-//   quorvat_soak [--frames N] [--seed S] [--rec-size R] [--aids]
+// With --rec-seconds R the history keeps R seconds of play instead of
+// recSize samples: the frame clock runs with the same varying lengths and,
+// for a short history, now and then long enough a run of frames of 0 ms to
+// reach its cap of R x 1000 samples. After every frame it holds at most that
+// many samples and R seconds of play, and the running sum of its frame
+// lengths is their sum (walked every frame while the history is short, now
+// and then on a long one), also after the failed pushes. With --hold the
+// toggle key is held to rewind, as [Keys] Hold=1 has it, and now and then
+// only tapped.
+//
+//   quorvat_soak [--frames N] [--seed S] [--rec-size R] [--rec-seconds R] [--aids] [--hold]
 //
 // A failure names the seed and the frame; rerun with that seed to replay it.
 #include <algorithm>
@@ -23,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "GameDouble.h"
 #include "SoakRandom.h"
@@ -47,21 +58,37 @@ uint32_t Quantity(Rng& rng, uint32_t usual) {
   return HostileQuantity(rng, usual, 33);
 }
 
-uint32_t failingRequests = 0;  // the next this many history allocations fail
+// After the next passingRequests history allocations, the next
+// failingRequests fail: so that any of a frame's pushes may be the one that
+// fails, the last one (the frame's length) too.
+uint32_t passingRequests = 0;
+uint32_t failingRequests = 0;
 
 bool FailSome(std::size_t) {
+  if (passingRequests != 0) {
+    --passingRequests;
+    return false;
+  }
   if (failingRequests == 0) return false;
   --failingRequests;
   return true;
 }
 
+// What a run turns on beyond the plain module.
+struct Options {
+  bool aids = false;
+  bool hold = false;
+  uint32_t recSeconds = 0;
+};
+
 struct Stats {
-  uint64_t recorded = 0, rewindFrames = 0, entries = 0, maxCount = 0;
+  uint64_t recorded = 0, rewindFrames = 0, entries = 0, maxCount = 0, maxTotal = 0;
+  uint64_t manyTrimmed = 0;  // frames that dropped more than one sample
   std::size_t maxBytes = 0;
 };
 
 // Changes the game a little, as one frame of play would.
-void Wander(Rng& rng, GameValues& v, float& t, bool aids) {
+void Wander(Rng& rng, GameValues& v, float& t, const Options& run) {
   t += 1.0f / 60.0f;
   const float drift = rng.Unit() - 0.5f;
   for (int i = 0; i < 3; ++i) {
@@ -94,7 +121,18 @@ void Wander(Rng& rng, GameValues& v, float& t, bool aids) {
   // Keys: the toggle now and then, scrub keys held for a while, the resume
   // key rarely.
   const RewindState& s = rewindState;
-  if (rng.OneIn(s.rewinding != 0 ? 120 : 300)) v.pressed[scriptThread.enableKey & 0xFF] = true;
+  const int toggle = scriptThread.enableKey & 0xFF;
+  if (!run.hold) {
+    if (rng.OneIn(s.rewinding != 0 ? 120 : 300)) v.pressed[toggle] = true;
+  } else if (!v.held[toggle]) {
+    // Pressed and held for a while, or now and then only tapped.
+    if (rng.OneIn(300)) {
+      v.pressed[toggle] = true;
+      v.held[toggle] = !rng.OneIn(8);
+    }
+  } else if (rng.OneIn(90)) {
+    v.held[toggle] = false;
+  }
   const int scrubKeys[] = {s.olderKey, s.newerKey, VK_LEFT, VK_RIGHT};
   if (rng.OneIn(25)) {
     const int key = scrubKeys[rng.Below(4)] & 0xFF;
@@ -103,8 +141,8 @@ void Wander(Rng& rng, GameValues& v, float& t, bool aids) {
   const int resume = s.resumeKey & 0xFF;
   if (rng.OneIn(800)) v.held[resume] = true;
   if (v.held[resume] && rng.OneIn(10)) v.held[resume] = false;
-  if (aids) {
-    v.counterStep = SomeFrameLength(rng);
+  if (run.aids || run.recSeconds != 0) v.counterStep = SomeFrameLength(rng);
+  if (run.aids) {
     if (rng.OneIn(20)) {
       v.padConnected = !rng.OneIn(30);
       v.pad.wButtons = static_cast<uint16_t>(rng.OneIn(4) ? 32 : rng.Below(16));
@@ -120,7 +158,9 @@ void Wander(Rng& rng, GameValues& v, float& t, bool aids) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: quorvat_soak [--frames N] [--seed S] [--rec-size R] [--aids]\n");
+  std::fprintf(stderr,
+               "usage: quorvat_soak [--frames N] [--seed S] [--rec-size R] [--rec-seconds R] "
+               "[--aids] [--hold]\n");
   return 2;
 }
 
@@ -136,10 +176,13 @@ int main(int argc, char** argv) {
   uint64_t frames = 1000000;
   uint64_t seed = 1;
   uint32_t recSize = 40;
-  bool aids = false;
+  Options run;
   for (int i = 1; i < argc; i += 2) {
-    if (std::strcmp(argv[i], "--aids") == 0) {
-      aids = true;
+    const bool aids = std::strcmp(argv[i], "--aids") == 0;
+    const bool hold = std::strcmp(argv[i], "--hold") == 0;
+    if (aids || hold) {
+      run.aids = run.aids || aids;
+      run.hold = run.hold || hold;
       --i;
       continue;
     }
@@ -151,6 +194,9 @@ int main(int argc, char** argv) {
       seed = std::strtoull(value, nullptr, 10);
     } else if (std::strcmp(argv[i], "--rec-size") == 0) {
       recSize = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+    } else if (std::strcmp(argv[i], "--rec-seconds") == 0) {
+      run.recSeconds = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+      if (run.recSeconds < 1 || run.recSeconds > 600) return Usage();
     } else {
       return Usage();
     }
@@ -165,10 +211,8 @@ int main(int argc, char** argv) {
   RunFrame();  // the first frame reads the settings
   rewindState.recSize = recSize;
   scriptThread.enableKey = 118;
-  if (aids) {
-    // As the settings would turn them on on the first frame: the clock
-    // started, and that frame's sample, taken without its length, dropped.
-    RewindState& s = rewindState;
+  RewindState& s = rewindState;
+  if (run.aids) {
     s.secondsEnabled = 1;
     s.hintEnabled = 1;
     s.padEnabled = 1;
@@ -176,17 +220,39 @@ int main(int argc, char** argv) {
     s.olderKey = SomeMovedKey(rng);
     s.newerKey = SomeMovedKey(rng);
     s.resumeKey = SomeMovedKey(rng);
+  }
+  s.holdEnabled = run.hold ? 1 : 0;
+  s.recSeconds = run.recSeconds;
+  const bool clockOn = FrameClockOn(s);
+  if (clockOn) {
+    // As the settings would turn them on on the first frame: the clock
+    // started, and that frame's sample, taken without its length, dropped.
     StartFrameClock();
     historySet = HistorySet{};
   }
+  // The count cap of the history in seconds: frames of 0 ms never fill it by
+  // time. Long runs of them now and then, where the cap is in reach.
+  const uint64_t countCap = uint64_t{run.recSeconds} * 1000u;
+  const bool deadClockRuns = run.recSeconds != 0 && countCap * 3 <= frames / 10;
+  uint64_t deadFramesLeft = 0;
 
   HistoryMemory::failHook = FailSome;
 
   Stats stats;
   float t = 0;
   for (uint64_t frame = 1; frame < frames; ++frame) {
-    Wander(rng, v, t, aids);
-    if (rng.OneIn(3000)) failingRequests = 1 + rng.Below(20);
+    Wander(rng, v, t, run);
+    if (deadClockRuns && deadFramesLeft == 0 && rng.OneIn(static_cast<uint32_t>(countCap * 10))) {
+      deadFramesLeft = countCap * 3;
+    }
+    if (deadFramesLeft != 0) {
+      --deadFramesLeft;
+      v.counterStep = 0;
+    }
+    if (rng.OneIn(3000)) {
+      passingRequests = rng.Below(kHistoryCount + 2);
+      failingRequests = 1 + rng.Below(20);
+    }
     const uint32_t before = historySet.posX.SampleCount();
     const bool wasRewinding = rewindState.rewinding != 0;
     RunFrame();
@@ -198,9 +264,15 @@ int main(int argc, char** argv) {
       if (const char* broken = BrokenSecondsSum()) return Fail(seed, frame, broken);
     }
     const uint32_t count = historySet.posX.SampleCount();
+    if (count <= 4096 || frame % 1024 == 0) {
+      if (const char* broken = BrokenFrameMsTotal()) return Fail(seed, frame, broken);
+    }
     if (count > before + 1) return Fail(seed, frame, "more than one sample in a frame");
-    if (count + 1 < before) return Fail(seed, frame, "more than one sample dropped in a frame");
-    if (HistoryMemory::bytesInUse > HistoryMemoryBound(count, kHistoryCount, aids)) {
+    // A frame after a pause may trim many samples from a history in seconds.
+    if (count + 1 < before && run.recSeconds == 0) {
+      return Fail(seed, frame, "more than one sample dropped in a frame");
+    }
+    if (HistoryMemory::bytesInUse > HistoryMemoryBound(count, kHistoryCount, clockOn)) {
       return Fail(seed, frame, "the histories hold more memory than their length needs");
     }
     if (rewindState.rewinding != 0) {
@@ -208,27 +280,42 @@ int main(int argc, char** argv) {
       if (!wasRewinding) ++stats.entries;
     }
     if (count > before) ++stats.recorded;
+    if (count + 1 < before) ++stats.manyTrimmed;
     if (count > stats.maxCount) stats.maxCount = count;
+    if (historySet.frameMsTotal > stats.maxTotal) stats.maxTotal = historySet.frameMsTotal;
     if (HistoryMemory::bytesInUse > stats.maxBytes) stats.maxBytes = HistoryMemory::bytesInUse;
   }
 
+  const std::string length = run.recSeconds != 0 ? "recSeconds " + std::to_string(run.recSeconds)
+                                                 : "recSize " + std::to_string(recSize);
   std::printf(
-      "soak: seed %llu, %llu frames, recSize %u%s: %llu growing, %llu rewind frames in %llu "
-      "rewinds, at most %llu samples and %zu history bytes\n",
-      static_cast<unsigned long long>(seed), static_cast<unsigned long long>(frames), recSize,
-      aids ? ", aids on" : "", static_cast<unsigned long long>(stats.recorded),
+      "soak: seed %llu, %llu frames, %s%s%s: %llu growing, %llu rewind frames in %llu "
+      "rewinds, at most %llu samples, %llu ms and %zu history bytes, %llu frames trimming "
+      "several\n",
+      static_cast<unsigned long long>(seed), static_cast<unsigned long long>(frames),
+      length.c_str(), run.aids ? ", aids on" : "", run.hold ? ", hold" : "",
+      static_cast<unsigned long long>(stats.recorded),
       static_cast<unsigned long long>(stats.rewindFrames),
       static_cast<unsigned long long>(stats.entries),
-      static_cast<unsigned long long>(stats.maxCount), stats.maxBytes);
-  // A soak that never rewound or never filled the store tested little.
-  if (stats.entries < 10 || stats.maxCount < std::min<uint64_t>(recSize, frames / 4)) {
+      static_cast<unsigned long long>(stats.maxCount),
+      static_cast<unsigned long long>(stats.maxTotal), stats.maxBytes,
+      static_cast<unsigned long long>(stats.manyTrimmed));
+  // A soak that never rewound or never filled the store tested little: a
+  // history in seconds must have filled with play, trimmed after pauses,
+  // and reached its count cap where the runs of 0 ms frames came.
+  bool full = stats.maxCount >= std::min<uint64_t>(recSize, frames / 4);
+  if (run.recSeconds != 0) {
+    full = stats.maxTotal + 1000 > countCap && stats.manyTrimmed >= 10 &&
+           (!deadClockRuns || stats.maxCount == countCap);
+  }
+  if (stats.entries < 10 || !full) {
     std::fprintf(stderr, "soak: the run did not exercise rewinding and a full store\n");
     return 1;
   }
   // Fresh histories allocate as they are made: the failures the last frames
   // asked for must not reach them.
   HistoryMemory::failHook = nullptr;
-  failingRequests = 0;
+  passingRequests = failingRequests = 0;
   ResetModuleState();
   return 0;
 }
