@@ -38,7 +38,7 @@ plan=($PLAN)
 step=${plan[runs]:-${plan[-1]}}
 echo $$ >"$WORK/session"
 mkdir -p "$WINEPREFIX/drive_c/windows/system32"
-files() { touch "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" "$WINEPREFIX/drive_c/windows/system32/kernel32.dll"; }
+files() { (cd "$WINEPREFIX" && touch system.reg user.reg drive_c/windows/system32/{kernel32.dll,user32.dll,msvcrt.dll,xinput1_4.dll,cmd.exe}); }
 case $step in
 crash)
   echo "wineserver crashed, please enable coredumps (ulimit -c unlimited) and restart."
