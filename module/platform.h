@@ -12,6 +12,10 @@
 #include <xinput.h>
 #define PLATFORM_WIDE(text) L##text
 #define QUORVAT_EXPORT __declspec(dllexport)
+// The full path of the XInput library the pad is read through, found as the
+// first XInputGetState would find it (platform_xinput_win32.cpp), written as
+// GetModuleFileNameW writes it; 0 when there is none.
+DWORD FindXInputLibrary(LPWSTR buffer, DWORD size);
 #else
 #include "WindowsStandIn.h"
 #define QUORVAT_EXPORT __attribute__((visibility("default")))

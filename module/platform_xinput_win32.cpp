@@ -31,6 +31,7 @@ const wchar_t* const kLibraries[] = {L"xinput1_4.dll", L"xinput1_3.dll", L"xinpu
 
 bool searched = false;
 XInputGetStateFn getState = nullptr;
+HMODULE found = nullptr;  // the library getState lives in
 
 XInputGetStateFn StateFunction(HMODULE library) {
   // Through void(*)(), the one function type any other converts to cleanly.
@@ -72,7 +73,7 @@ bool IsWindowsOwn(HMODULE library) {
   return folderLength < MAX_PATH && IsInFolder(path, folder, folderLength);
 }
 
-XInputGetStateFn FindLoaded() {
+XInputGetStateFn FindLoaded(HMODULE* from) {
   HMODULE windowsOwn = nullptr;
   XInputGetStateFn windowsOwnFunction = nullptr;
   for (const wchar_t* name : kLibraries) {
@@ -84,6 +85,7 @@ XInputGetStateFn FindLoaded() {
     XInputGetStateFn function = StateFunction(library);
     if (function != nullptr && !IsWindowsOwn(library)) {
       if (windowsOwn != nullptr) FreeLibrary(windowsOwn);
+      *from = library;
       return function;
     }
     if (function != nullptr && windowsOwn == nullptr) {
@@ -93,10 +95,11 @@ XInputGetStateFn FindLoaded() {
       FreeLibrary(library);
     }
   }
+  *from = windowsOwn;
   return windowsOwnFunction;
 }
 
-XInputGetStateFn LoadFromSystemDirectory() {
+XInputGetStateFn LoadFromSystemDirectory(HMODULE* from) {
   wchar_t path[MAX_PATH];
   const UINT length = GetSystemDirectoryW(path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
@@ -113,10 +116,21 @@ XInputGetStateFn LoadFromSystemDirectory() {
       library = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
     if (library == nullptr) continue;
-    if (XInputGetStateFn function = StateFunction(library)) return function;
+    if (XInputGetStateFn function = StateFunction(library)) {
+      *from = library;
+      return function;
+    }
     FreeLibrary(library);
   }
   return nullptr;
+}
+
+void Search() {
+  if (searched) return;
+  searched = true;
+  getState = FindLoaded(&found);
+  if (getState == nullptr) getState = LoadFromSystemDirectory(&found);
+  if (getState == nullptr) found = nullptr;
 }
 
 }  // namespace
@@ -124,11 +138,13 @@ XInputGetStateFn LoadFromSystemDirectory() {
 // A library found stays loaded for the life of the process: unloading it from
 // the plug-in's own unload would run under the loader's lock.
 extern "C" DWORD WINAPI XInputGetState(DWORD userIndex, XINPUT_STATE* state) {
-  if (!searched) {
-    searched = true;
-    getState = FindLoaded();
-    if (getState == nullptr) getState = LoadFromSystemDirectory();
-  }
+  Search();
   if (getState == nullptr) return ERROR_DEVICE_NOT_CONNECTED;
   return getState(userIndex, state);
+}
+
+DWORD FindXInputLibrary(LPWSTR buffer, DWORD size) {
+  Search();
+  if (found == nullptr) return 0;
+  return GetModuleFileNameW(found, buffer, size);
 }

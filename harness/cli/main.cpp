@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ Command AddRunCommand(CLI::App& app) {
     std::string trace = "-";
     std::string workdir;
     std::string module;
+    std::optional<std::string> log;
   };
   auto options = std::make_shared<Options>();
   CLI::App* run = app.add_subcommand(
@@ -46,6 +48,9 @@ Command AddRunCommand(CLI::App& app) {
                   "The directory that is the current directory while the module runs; the "
                   "settings file is written there. Created when missing, kept afterwards. "
                   "Default: a fresh temporary directory, removed afterwards.");
+  run->add_option("--log", options->log,
+                  "After the run, copy the module's support log (Quorvat.log, written with "
+                  "[Settings] Log=1) to this file; left as it is when the module made none.");
   run->add_option(
       "--module", options->module,
       "The module to load. Default: the Quorvat module beside this program, else the one "
@@ -57,6 +62,7 @@ Command AddRunCommand(CLI::App& app) {
     RunOptions runOptions;
     runOptions.modulePath = options->module.empty() ? DefaultModulePath() : options->module;
     if (!options->workdir.empty()) runOptions.workdir = options->workdir;
+    runOptions.logCopy = options->log;
     RunScriptedScenarioToFile(scenario, runOptions, options->trace);
     return 0;
   };

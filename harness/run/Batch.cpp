@@ -22,6 +22,8 @@ void RunBatch(const std::string& listPath, const std::string& outDir,
     try {
       RunOptions options;
       options.modulePath = modulePath;
+      // Its support log, when the module made one, for comparing builds.
+      options.logCopy = base + ".log";
       RunScriptedScenarioToFile(LoadScenarioFile(path), options, base + ".jsonl");
     } catch (const ScenarioError& e) {
       status = 2;

@@ -125,3 +125,7 @@ void OsSide::OnGetPrivateProfileIntW(const char16_t* section, const char16_t* ke
   trace_.Raw("]");
   trace_.EndLine();
 }
+
+void OsSide::OnFileCreated(const char16_t*) {
+  fileCreated_ = true;
+}

@@ -35,6 +35,10 @@ class OsSide : public WinApiHandler {
   void OnGetFullPathNameW(const char16_t* fileName, DWORD bufferLength) override;
   void OnGetPrivateProfileIntW(const char16_t* section, const char16_t* key,
                                INT defaultValue) override;
+  void OnFileCreated(const char16_t* path) override;
+  // Whether the module created a file during this run: only then has it a
+  // support log of this run to copy.
+  bool ModuleCreatedAFile() const { return fileCreated_; }
 
  private:
   static bool IsKey(int virtualKey) { return virtualKey >= 0 && virtualKey < 256; }
@@ -50,4 +54,5 @@ class OsSide : public WinApiHandler {
   // Microseconds. At most 2147483647 steps of at most 4294967295 after the
   // start: it never comes near the end of its range.
   int64_t counter_ = 1000000000;
+  bool fileCreated_ = false;
 };

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSettingsFile = "Quorvat.ini";
+constexpr const char* kLogFile = "Quorvat.log";
 
 // The working directory of a run, and the process's current directory
 // while the module runs; both are put back however the run ends.
@@ -74,6 +75,8 @@ class WorkDir {
     if (!out) throw RunError(file.string() + ": cannot write the settings file");
   }
 
+  const fs::path& Path() const { return path_; }
+
   void Enter() {
     std::error_code error;
     saved_ = fs::current_path(error);
@@ -101,6 +104,28 @@ struct HostInstalled {
 
 }  // namespace
 
+// Copies the support log the module made in the working directory, once the
+// module is unloaded (its file closed), whether the run ended well or in a
+// fault: the log says what led up to it.
+class LogCopy {
+ public:
+  LogCopy(const std::optional<std::string>& target, const fs::path& workdir, const OsSide& os)
+      : os_(os), from_(workdir / kLogFile) {
+    if (target) to_ = fs::absolute(*target);
+  }
+  void Copy() const {
+    if (to_.empty() || !os_.ModuleCreatedAFile()) return;
+    std::error_code error;
+    fs::copy_file(from_, to_, fs::copy_options::overwrite_existing, error);
+    if (error) throw RunError(to_.string() + ": cannot copy the log: " + error.message());
+  }
+
+ private:
+  const OsSide& os_;
+  fs::path from_;
+  fs::path to_;
+};
+
 RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& options) {
   std::string modulePath = fs::absolute(options.modulePath).string();
   WorkDir workdir(options.workdir);
@@ -109,6 +134,7 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
   RunResult result;
   TraceWriter trace(options.trace);
   OsSide os(trace, scenario.moduleMtime);
+  const LogCopy log(options.logCopy, workdir.Path(), os);
   GameHost host(world, os, trace, scenario.timeline);
   HostInstalled installed(host);
   workdir.Enter();
@@ -140,13 +166,22 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
     if (i == 1 && (entries[1] == 0 || host.Stopped())) break;
     host.BeginEntry(entries[i]);
     HostRunScript(thread);
-    if (!host.Fault().empty()) throw ModuleFault(host.Fault());
+    if (!host.Fault().empty()) {
+      try {
+        module->Unload();
+        log.Copy();
+      } catch (const RunError&) {
+        // The fault is the news; a log that can't be had on top of it isn't.
+      }
+      throw ModuleFault(host.Fault());
+    }
   }
 
   result.frames = trace.Frame();
   module->ReadSnapshot(&result.state);
   trace.EndLineOf(result.state);
   module->Unload();
+  log.Copy();
   if (!trace.Flush()) throw RunError("cannot write the trace");
   if (options.trace == nullptr) result.trace = trace.Text();
   return result;

@@ -21,6 +21,10 @@ struct RunOptions {
   std::optional<std::string> workdir;
   // Where the trace goes; null: kept in memory only (RunResult::trace).
   std::FILE* trace = nullptr;
+  // Where to copy the module's support log after the run (relative to the
+  // current directory when the run starts), when this run's module created
+  // one; otherwise the file is left as it is. None: no copy.
+  std::optional<std::string> logCopy;
   // Called at the end of every frame (each Wait) with the module's state;
   // a non-empty answer stops the run there as a fault, with that message.
   // For long checked runs such as the soak; none: no check.

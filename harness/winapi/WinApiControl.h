@@ -51,6 +51,12 @@ class WinApiHandler {
   virtual void OnGetFullPathNameW(const char16_t* fileName, DWORD bufferLength) = 0;
   virtual void OnGetPrivateProfileIntW(const char16_t* section, const char16_t* key,
                                        INT defaultValue) = 0;
+  // The module created the file at `path` (its support log): the harness
+  // copies only a log this run made.
+  virtual void OnFileCreated(const char16_t* path) { (void)path; }
+  // How many of `bytes` one write may put on the disk: all of them, unless
+  // a test plays a disk that fills up. Linux only.
+  virtual DWORD OnWriteFile(DWORD bytes) { return bytes; }
 };
 
 #if !defined(_WIN32)

@@ -3,10 +3,14 @@
 // the same range as the Windows runtime's 64-bit variants.
 #include "WindowsStandIn.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -152,6 +156,34 @@ std::u16string FullPath(std::u16string_view name) {
   return full;
 }
 
+// What GetModuleFileNameW writes: as much of `name` as fits with its NUL,
+// and the length, or the buffer's size when the name was cut.
+DWORD CopyName(const std::u16string& name, LPWSTR buffer, DWORD size) {
+  if (buffer == nullptr || size == 0) return 0;
+  const size_t copied = name.size() < size ? name.size() : size - 1;
+  std::memcpy(buffer, name.data(), copied * sizeof(WCHAR));
+  buffer[copied] = 0;
+  return name.size() < size ? static_cast<DWORD>(name.size()) : size;
+}
+
+std::string ProgramPath() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<size_t>(length) < buffer.size()) return {buffer.data(), size_t(length)};
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// File handles are descriptors shifted by one, so that none is null.
+HANDLE HandleOf(int fd) {
+  return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd) + 1);
+}
+int DescriptorOf(HANDLE file) {
+  return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1);
+}
+
 }  // namespace
 
 extern "C" {
@@ -214,6 +246,74 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
 BOOL QueryPerformanceCounter(LARGE_INTEGER* counter) {
   if (handler != nullptr) return handler->OnQueryPerformanceCounter(counter);
   return WinApiHandler::PlainPerformanceCounter(counter);
+}
+
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR, HMODULE* module) {
+  if (module == nullptr) return FALSE;
+  // Only the module's own handle is ever asked for, by an address inside it.
+  static char moduleHandle;
+  *module = (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) != 0 ? &moduleHandle : nullptr;
+  return *module != nullptr;
+}
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
+  const std::string path = module == nullptr ? ProgramPath() : CurrentDirectory() + "/Quorvat.dll";
+  return CopyName(Utf16FromUtf8(path), buffer, size);
+}
+
+HANDLE CreateFileW(LPCWSTR name, DWORD, DWORD, LPVOID, DWORD, DWORD, HANDLE) {
+  const std::string path = Utf8FromUtf16(WideView(name));
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return INVALID_HANDLE_VALUE;
+  // Shared for reading only: whoever holds the lock is the one writer, and
+  // the file is emptied only once it is ours.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
+    close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (handler != nullptr) handler->OnFileCreated(name);
+  return HandleOf(fd);
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID bytes, DWORD count, DWORD* written, LPVOID) {
+  DWORD allowed = handler != nullptr ? handler->OnWriteFile(count) : count;
+  if (allowed > count) allowed = count;
+  DWORD done = 0;
+  while (done < allowed) {
+    const ssize_t n =
+        write(DescriptorOf(file), static_cast<const char*>(bytes) + done, allowed - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<DWORD>(n);
+  }
+  if (written != nullptr) *written = done;
+  return done == count;
+}
+
+BOOL CloseHandle(HANDLE object) {
+  return close(DescriptorOf(object)) == 0;
+}
+
+void GetLocalTime(SYSTEMTIME* time) {
+  const std::time_t now = std::time(nullptr);
+  struct tm local {};
+  localtime_r(&now, &local);
+  *time = {static_cast<WORD>(local.tm_year + 1900), static_cast<WORD>(local.tm_mon + 1),
+           static_cast<WORD>(local.tm_wday),        static_cast<WORD>(local.tm_mday),
+           static_cast<WORD>(local.tm_hour),        static_cast<WORD>(local.tm_min),
+           static_cast<WORD>(local.tm_sec),         0};
+}
+
+DWORD FindXInputLibrary(LPWSTR buffer, DWORD size) {
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&FindXInputLibrary), &self) == 0 ||
+      self.dli_fname == nullptr) {
+    return 0;
+  }
+  char* full = realpath(self.dli_fname, nullptr);
+  const std::string path = full != nullptr ? full : self.dli_fname;
+  std::free(full);
+  return CopyName(Utf16FromUtf8(path), buffer, size);
 }
 
 int _stat64(const char* path, struct _stat64* status) {

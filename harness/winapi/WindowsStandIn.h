@@ -20,6 +20,13 @@
 #define VK_RIGHT 0x27
 #define ERROR_SUCCESS 0
 #define ERROR_DEVICE_NOT_CONNECTED 1167
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define CREATE_ALWAYS 2
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002u
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004u
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 
 #if defined(WINAPI_STANDIN_BUILD)
 #define WINAPI_STANDIN_API __attribute__((visibility("default")))
@@ -39,7 +46,10 @@ typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef void* HINSTANCE;
+typedef void* HMODULE;
+typedef void* HANDLE;
 typedef void* LPVOID;
+typedef const void* LPCVOID;
 
 // A signed 64-bit count with the Windows layout: 8 bytes, the low half
 // first, readable whole or by halves.
@@ -59,6 +69,17 @@ static_assert(sizeof(LARGE_INTEGER) == 8, "LARGE_INTEGER has the Windows size");
 struct POINT {
   LONG x;
   LONG y;
+};
+
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
 };
 
 // XInput's records, 12 and 16 bytes as on Windows.
@@ -121,6 +142,27 @@ WINAPI_STANDIN_API DWORD XInputGetState(DWORD userIndex, XINPUT_STATE* state);
 // on wall time); a null out-pointer gets FALSE and nothing written.
 WINAPI_STANDIN_API BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 WINAPI_STANDIN_API BOOL QueryPerformanceCounter(LARGE_INTEGER* counter);
+// The module's own file and the game's: with FROM_ADDRESS, any address
+// gives the module's handle. GetModuleFileNameW names the module
+// "Quorvat.dll" in the current directory (a run's working directory, where
+// quorvat-sim puts the DLL on Windows) and the game by this program's full
+// path, with '/' between names; a short buffer gets the name cut, its NUL
+// at the end, and the buffer's size back, as on Windows.
+WINAPI_STANDIN_API BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module);
+WINAPI_STANDIN_API DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+// Only what the support log asks: a file opened for writing, emptied or
+// created, shared for reading only (a second writer of the same file, in
+// this process or another, is refused), written by whole requests, closed.
+WINAPI_STANDIN_API HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPVOID security,
+                                      DWORD disposition, DWORD flags, HANDLE templateFile);
+WINAPI_STANDIN_API BOOL WriteFile(HANDLE file, LPCVOID bytes, DWORD count, DWORD* written,
+                                  LPVOID overlapped);
+WINAPI_STANDIN_API BOOL CloseHandle(HANDLE object);
+WINAPI_STANDIN_API void GetLocalTime(SYSTEMTIME* time);
+// Where the XInput library the pad is read through lives: on Linux the
+// stand-in's own file (its XInputGetState answers the pad). Writes the path
+// as GetModuleFileNameW does and returns its length, 0 when there is none.
+WINAPI_STANDIN_API DWORD FindXInputLibrary(LPWSTR buffer, DWORD size);
 WINAPI_STANDIN_API int _stat64(const char* path, struct _stat64* status);
 // Like the Windows runtime's: null for times before 1970 or after 07:59:59 UTC
 // on 1 January 3001.

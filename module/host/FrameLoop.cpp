@@ -5,7 +5,8 @@
 // One frame:
 //   1. First frame only: take the build stamp, cue normal play, read the
 //      settings file (and with the seconds label or a history in seconds,
-//      start the frame clock).
+//      start the frame clock; with the support log on, create it and write
+//      its header).
 //   2. Early frames (frameCount below 100): draw the build stamp, or the
 //      hint naming the rewind key in its place.
 //   3. Resolve the player and the player's character (every phase of the
@@ -14,7 +15,8 @@
 //      the frame. Poll the toggle key (or the pad's chord) and the resume
 //      key; this may enter or leave rewind mode (with rewinding by holding,
 //      letting go leaves), and the branch of the resulting mode runs in this
-//      same frame.
+//      same frame. With the support log on, an entry or a leave writes its
+//      line; no other frame touches the file.
 //   5. Rewind mode: scrub (by holding: back unless a newer key is held),
 //      re-apply the recorded common values, draw the overlay (and the
 //      seconds label), then hold the character or the vehicle at the
@@ -29,6 +31,7 @@
 #include "host/CustomFiberThread.h"
 #include "host/Natives.h"
 #include "host/Pad.h"
+#include "log/SupportLog.h"
 #include "overlay/Overlay.h"
 #include "record/FrameClock.h"
 #include "record/RecordFrame.h"
@@ -56,6 +59,7 @@ void RunFrame() {
     CueNormalPlay();
     ReadSettings();
     if (FrameClockOn(s)) StartFrameClock();
+    if (s.logEnabled != 0) OpenSupportLog();
   }
   if (s.frameCount < 100) ShowBuildStamp();
 
@@ -80,4 +84,5 @@ void RunFrame() {
   } else {
     RecordFrame(playerId);
   }
+  s.framesRun += 1;
 }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "host/Natives.h"
+#include "log/SupportLog.h"
 #include "rewind/Toggle.h"
 #include "state/History.h"
 #include "state/RewindState.h"
@@ -173,6 +174,7 @@ void RecordFrame(int32_t playerId) {
     // Out of memory inside someone else's game: skip this frame's sample and
     // try again next frame rather than take the game down.
     DropPartialSample(countBefore);
+    if (rewindState.logEnabled != 0) LogOutOfMemory();
   }
 
   RampTimeScale();

@@ -23,11 +23,12 @@ int64_t ScrubStep(uint32_t quarters) {
   return static_cast<int64_t>(static_cast<uint64_t>(QueryScrubStep()) * quarters / 400u);
 }
 
-// Moves the scrub position, and with the seconds label on carries the
-// label's sum along: only the samples passed over are added or taken away,
-// so a frame costs the same wherever playIndex lies in a long history.
+// Moves the scrub position, and while the frame clock runs carries the
+// label's sum along (the support log reports it on leaving, label or not):
+// only the samples passed over are added or taken away, so a frame costs the
+// same wherever playIndex lies in a long history.
 void MoveTo(RewindState& s, int32_t index) {
-  if (s.secondsEnabled != 0) {
+  if (FrameClockOn(s)) {
     const DurationHistory& lengths = historySet.frameMsHist;
     for (int32_t i = s.playIndex; i < index; ++i) {
       s.scrubBackMs += lengths[static_cast<uint32_t>(i)];

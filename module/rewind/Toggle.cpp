@@ -3,6 +3,7 @@
 #include "host/CustomFiberThread.h"
 #include "host/Natives.h"
 #include "host/Pad.h"
+#include "log/SupportLog.h"
 #include "overlay/Overlay.h"
 #include "platform.h"
 #include "state/History.h"
@@ -19,6 +20,7 @@ void TestHeldToggle(RewindState& s) {
   const bool held = GetKeyState(scriptThread.enableKey) < 0 || PadChordHeld();
   if (held && GetKeyState(s.resumeKey) >= 0) return;
   s.rewinding = 0;
+  if (s.logEnabled != 0) LogRewindLeave(held ? RewindCause::ResumeKey : RewindCause::LetGo);
   LeaveRewindMode();
 }
 
@@ -34,7 +36,8 @@ void TestToggleKey() {
     TestHeldToggle(s);
     return;
   }
-  const bool togglePressed = keyPressed || PadChordMade();
+  const bool chordMade = !keyPressed && PadChordMade();
+  const bool togglePressed = keyPressed || chordMade;
 
   // Space is asked afresh by each test that needs it: without a toggle
   // press, once to see whether anything happens at all; then again to see
@@ -48,9 +51,16 @@ void TestToggleKey() {
   if (s.rewinding == 0 && historySet.posX.SampleCount() == 0) return;
 
   s.rewinding = s.rewinding == 0 ? 1 : 0;
+  // Named the first way that applies: the key's press, the chord, the
+  // resume key.
+  const RewindCause how = keyPressed  ? RewindCause::ToggleKey
+                          : chordMade ? RewindCause::PadChord
+                                      : RewindCause::ResumeKey;
   if (s.rewinding == 1) {
     EnterRewindMode();
+    if (s.logEnabled != 0) LogRewindEntry(how);
   } else {
+    if (s.logEnabled != 0) LogRewindLeave(how);
     LeaveRewindMode();
   }
 }

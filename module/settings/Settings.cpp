@@ -24,8 +24,9 @@ uint32_t SecondsOrOff(int32_t value) {
 
 void ReadSettings() {
   // Zero-filled so that a resolution that writes nothing leaves an empty
-  // name, with which every read falls back to its default.
-  WCHAR path[500] = {};
+  // name, with which every read falls back to its default. Kept: the
+  // support log's header names the file the settings came from.
+  WCHAR* path = rewindState.settingsPath;
   LPWSTR filePart = nullptr;
   GetFullPathNameW(PLATFORM_WIDE("Quorvat.ini"), 500, path, &filePart);
 
@@ -62,4 +63,6 @@ void ReadSettings() {
       GetPrivateProfileIntW(PLATFORM_WIDE("Keys"), PLATFORM_WIDE("Hold"), 0, path) != 0 ? 1 : 0;
   s.recSeconds = SecondsOrOff(static_cast<int32_t>(
       GetPrivateProfileIntW(PLATFORM_WIDE("Settings"), PLATFORM_WIDE("RecSeconds"), 0, path)));
+  s.logEnabled =
+      GetPrivateProfileIntW(PLATFORM_WIDE("Settings"), PLATFORM_WIDE("Log"), 0, path) != 0 ? 1 : 0;
 }

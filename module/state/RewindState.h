@@ -47,6 +47,10 @@ struct RewindState {
   // counts can't give at every frame rate (0: recSize counts).
   uint8_t holdEnabled = 0;
   uint32_t recSeconds = 0;  // 0 ... 600
+  // The support log beside the module's file, off unless set; and the
+  // settings file's path as resolved, which its header names.
+  uint8_t logEnabled = 0;
+  WCHAR settingsPath[500] = {};
 
   // Mode and timeline.
   uint8_t rewinding = 0;
@@ -54,8 +58,10 @@ struct RewindState {
   int32_t playLength = 0;
   float timeScaleRamp = 1.0f;
 
-  // Counters, all in frames.
+  // Counters, all in frames. framesRun counts every frame the script body
+  // ran, across its entries, as the support log numbers them.
   int32_t frameCount = 0;
+  uint32_t framesRun = 0;
   int32_t settleFrames = 200;
   int32_t cursorIdleFrames = 100;
 
@@ -91,6 +97,14 @@ struct RewindState {
   // sample: the frame lengths of samples 0 ... playIndex - 1, kept in step
   // with every move of playIndex rather than summed anew each frame.
   uint64_t scrubBackMs = 0;
+
+  // The support log while it is written: its file (null when there is none),
+  // the bytes it holds, and whether it has ended (full, or a write failed).
+  // The first failed push of the run is the one the log reports.
+  HANDLE logFile = nullptr;
+  uint32_t logBytes = 0;
+  uint8_t logEnded = 0;
+  uint8_t outOfMemorySeen = 0;
 
   // Start-up stamp.
   float buildStamp = 0.0f;

@@ -13,6 +13,7 @@
 #include "HostControl.h"
 #include "WinApiControl.h"
 #include "host/CustomFiberThread.h"
+#include "log/SupportLog.h"
 #include "state/History.h"
 #include "state/RewindState.h"
 
@@ -37,6 +38,7 @@ inline uint32_t FloatBits(float f) {
 
 // Puts the module's static state back to how a fresh load finds it.
 inline void ResetModule() {
+  CloseSupportLog();
   rewindState = RewindState{};
   historySet = HistorySet{};
   scriptThread.enableKey = 0;

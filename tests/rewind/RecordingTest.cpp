@@ -27,6 +27,7 @@ TEST(Recording, TheFirstFrameRunsEveryStepInOrder) {
                                 "GetPrivateProfileIntW(\"Overlay\",\"Seconds\",0)",
                                 "GetPrivateProfileIntW(\"Keys\",\"Hold\",0)",
                                 "GetPrivateProfileIntW(\"Settings\",\"RecSeconds\",0)",
+                                "GetPrivateProfileIntW(\"Settings\",\"Log\",0)",
                                 "DrawScreenText(0.800000012,0.699999988,\"STRING\",\":: 2.000\")",
                                 "QueryLocalPlayerId()",
                                 "PlayerIndexFromId(3)",
