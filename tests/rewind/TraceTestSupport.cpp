@@ -1,6 +1,12 @@
 #include "TraceTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "formats/Scenario.h"
 #include "run/Runner.h"
@@ -30,11 +36,25 @@ std::string CallOf(const std::string& raw, const nlohmann::json& line) {
 
 }  // namespace
 
-Trace RunScenario(const nlohmann::json& scenario) {
+Trace RunScenario(const nlohmann::json& scenario, std::optional<std::string>* log) {
   const Scenario parsed = ParseScenario(scenario.dump(), "test.json");
   RunOptions options;
   options.modulePath = QUORVAT_MODULE_FILE;
+  const std::filesystem::path copy =
+      std::filesystem::temp_directory_path() / ("quorvat-test-log-" + std::to_string(getpid()));
+  std::filesystem::remove(copy);
+  if (log != nullptr) options.logCopy = copy.string();
   const RunResult result = RunScriptedScenario(parsed, options);
+  if (log != nullptr) {
+    log->reset();
+    std::ifstream in(copy, std::ios::binary);
+    if (in) {
+      std::ostringstream text;
+      text << in.rdbuf();
+      *log = text.str();
+    }
+    std::filesystem::remove(copy);
+  }
 
   Trace trace;
   size_t pos = 0;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,9 @@ struct Trace {
   int Count(int64_t frame, const std::string& name) const;
 };
 
-// Runs the scenario (a JSON object in the harness's scenario format).
-Trace RunScenario(const nlohmann::json& scenario);
+// Runs the scenario (a JSON object in the harness's scenario format). With
+// `log`, also hands back the support log the module wrote (none: nullopt).
+Trace RunScenario(const nlohmann::json& scenario, std::optional<std::string>* log = nullptr);
 
 // A world in which character 5 of player 7 (local player 3) stands on foot,
 // and whose frames are recorded (frame step 16).
