@@ -97,6 +97,19 @@ TEST_F(LogFile, AWriteThatFailsEndsTheLogWithWhatWasWritten) {
   EXPECT_EQ(writes, 9);
 }
 
+TEST_F(LogFile, APathLongerThanWindowsUsualLimitIsWrittenWhole) {
+  const std::filesystem::path deep =
+      std::filesystem::current_path() / std::string(150, 'd') / std::string(150, 'e');
+  std::filesystem::create_directories(deep);
+  std::filesystem::current_path(deep);
+  OpenSupportLog();
+  std::ifstream in(deep / "Quorvat.log", std::ios::binary);
+  std::string line;
+  std::getline(in, line);
+  std::getline(in, line);
+  EXPECT_EQ(line, "module: " + (deep / "Quorvat.dll").string() + "\r");
+}
+
 TEST_F(LogFile, OnlyTheFirstFailedPushIsLogged) {
   OpenSupportLog();
   LogOutOfMemory();
