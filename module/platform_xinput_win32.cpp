@@ -21,6 +21,8 @@
 //      only when it is one of those.
 // A library taken in 1 or 2 is held with a reference of the plug-in's own.
 // None found: every call answers "not connected" and nothing is asked.
+// FindXInputLibrary runs the same search (once, whichever comes first) and
+// names the library found, for the support log.
 #include "platform.h"
 
 namespace {

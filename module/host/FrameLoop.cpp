@@ -24,7 +24,8 @@
 //   6. Normal play: record one sample into every history (and the frame's
 //      length, with the clock on), trim the oldest past the history's
 //      length in samples or in seconds, and, after a rewind, ramp the game
-//      speed back up while the bars fade.
+//      speed back up while the bars fade. A sample that runs out of memory
+//      is taken back whole (the support log notes the first).
 //
 // All state lives in rewindState and historySet; the phases keep none of
 // their own between frames.
