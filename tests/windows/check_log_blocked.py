@@ -2,7 +2,10 @@
 """The DLL in a folder where its log can't be created (a folder named
 Quorvat.log stands in the file's way: the tests run as root, whom no
 permission stops) runs its frames exactly as where it can: the same trace,
-and no log to copy. Where it can, --log copies the log it made.
+and no log to copy. Where it can, --log copies the log it made. Either way
+the working directory keeps only the settings file and the log's place:
+the copy of the DLL quorvat-sim.exe loaded from there went again after
+the unload, as it must for a temporary folder to be removed.
 
     check_log_blocked.py WORK_DIR SCENARIO RUNNER... QUORVAT_SIM_EXE
 
@@ -42,6 +45,10 @@ def main(argv):
         failures.append("blocked: a log was copied, though the module could make none")
     if b'"end":true' not in free_trace:
         failures.append("free: the trace has no end line")
+    for folder in ("free", "blocked"):
+        left = sorted(os.listdir(os.path.join(work, folder)))
+        if left != ["Quorvat.ini", "Quorvat.log"]:
+            failures.append(f"{folder}: the working directory keeps {left}")
     if blocked_trace != free_trace:
         failures.append("blocked: the trace differs from the one where the log could be made")
 
