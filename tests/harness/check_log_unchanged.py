@@ -11,7 +11,8 @@ its first [Settings] section, found by the settings reader's rules, or in a
 [Settings] section of its own at the end when it has none; one without a
 settings file gets a file holding only that section, in which every other
 read gives its default, as no file does. A file that is no clean JSON object
-with settings text or none (the malformed ones) runs unchanged in both lists. Both lists run in one
+with settings text or none (the malformed ones), or whose settings hold a
+NUL, runs unchanged in both lists. Both lists run in one
 `quorvat-sim batch`. A run that reads Log must have made a log with it on:
 otherwise the setting never took effect and the comparison proves nothing.
 """
@@ -104,11 +105,13 @@ def main(argv):
     unchanged = 0
     for index, path in enumerate(originals):
         scenario = clean_json(path)
-        if scenario is None or not isinstance(scenario.get("settings"), (str, type(None))):
+        settings = scenario.get("settings") if scenario is not None else 0
+        # A NUL may end a line for one reader and not for another.
+        if not isinstance(settings, (str, type(None))) or "\0" in (settings or ""):
             copies.append(path)
             unchanged += 1
             continue
-        scenario["settings"] = with_log_on(scenario.get("settings"))
+        scenario["settings"] = with_log_on(settings)
         copy = os.path.join(work, "log-on", f"{index}-{os.path.basename(path)}")
         with open(copy, "w", encoding="utf-8") as file:
             json.dump(scenario, file)
