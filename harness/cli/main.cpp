@@ -45,8 +45,10 @@ Command AddRunCommand(CLI::App& app) {
   run->add_option("--trace", options->trace,
                   "Where to write the trace (JSON Lines); '-' or absent: standard output.");
   run->add_option("--workdir", options->workdir,
-                  "The directory that is the current directory while the module runs; the "
-                  "settings file is written there. Created when missing, kept afterwards. "
+                  "The directory that is the current directory while the module runs, and "
+                  "the module's own folder (the Windows build loads a copy of the DLL from "
+                  "there): the settings file is written there, and the module's log lands "
+                  "there. Created when missing, kept afterwards. "
                   "Default: a fresh temporary directory, removed afterwards.");
   run->add_option("--log", options->log,
                   "After the run, copy the module's support log (Quorvat.log, written with "

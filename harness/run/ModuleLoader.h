@@ -3,6 +3,7 @@
 // module asks while it loads is answered and traced.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -19,9 +20,15 @@ class LoadedModule {
   virtual void Unload() = 0;
 };
 
-// Loads the module at `path`, routes its operating-system calls to `os` and
-// calls its entry point for process attach. Throws RunError.
-std::unique_ptr<LoadedModule> LoadModule(const std::string& path, WinApiHandler& os);
+// Loads the module at `path` as the module of a run in `folder` (the run's
+// working directory), routes its operating-system calls to `os` and calls its
+// entry point for process attach. The module's own file, in whose folder it
+// keeps its log, is then Quorvat.dll in `folder`: the Windows loader loads a
+// copy it makes there (unless `path` is that file), removed again at unload;
+// the Linux stand-in reports that name for the module loaded from `path`.
+// Throws RunError.
+std::unique_ptr<LoadedModule> LoadModule(const std::string& path,
+                                         const std::filesystem::path& folder, WinApiHandler& os);
 
 // The module built next to this program.
 std::string DefaultModulePath();

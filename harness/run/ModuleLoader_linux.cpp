@@ -70,7 +70,10 @@ class LinuxModule : public LoadedModule {
 
 }  // namespace
 
-std::unique_ptr<LoadedModule> LoadModule(const std::string& path, WinApiHandler& os) {
+// The stand-in already names the module's file as Quorvat.dll in the
+// current directory, which is the run's folder while the module runs.
+std::unique_ptr<LoadedModule> LoadModule(const std::string& path, const std::filesystem::path&,
+                                         WinApiHandler& os) {
   std::string absolute = std::filesystem::absolute(path).string();
   if (void* stale = dlopen(absolute.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
     dlclose(stale);

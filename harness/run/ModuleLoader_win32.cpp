@@ -1,10 +1,14 @@
 // The Windows loader: the platform's own LoadLibrary runs the module's static
-// initialisation and its entry point for process attach. The module then
+// initialisation and its entry point for process attach. The module is
+// loaded from a copy in the run's working directory, since it keeps its log
+// beside its own file: two runs side by side then never share a log, and
+// what a run leaves is where the Linux build leaves it. The module then
 // calls the platform's functions directly, so the harness rewrites the
 // module's import address table: keyboard, cursor, the performance counter
 // and the file-status call are answered by the operating-system side, and the two settings-file
 // calls are traced and then passed on to the platform, which resolves the path and reads the file
-// in the current directory. The pad is the one call the module makes through a library it finds
+// in the current directory. The log's file is the platform's too; the harness only hears that
+// the module created it. The pad is the one call the module makes through a library it finds
 // itself: the harness loads its own XInput library first (WinApiControl.h), as a game does.
 #include <sys/stat.h>
 #include <windows.h>
@@ -26,8 +30,11 @@ WinApiSetHandlerFn xinputControl = nullptr;
 
 using GetFullPathNameWFn = DWORD(WINAPI*)(LPCWSTR, DWORD, LPWSTR, LPWSTR*);
 using GetPrivateProfileIntWFn = UINT(WINAPI*)(LPCWSTR, LPCWSTR, INT, LPCWSTR);
+using CreateFileWFn = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                      HANDLE);
 GetFullPathNameWFn platformGetFullPathNameW = nullptr;
 GetPrivateProfileIntWFn platformGetPrivateProfileIntW = nullptr;
+CreateFileWFn platformCreateFileW = nullptr;
 
 DWORD WINAPI TracedGetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer,
                                     LPWSTR* filePart) {
@@ -43,6 +50,19 @@ UINT WINAPI TracedGetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaul
                                 reinterpret_cast<const char16_t*>(key), defaultValue);
   }
   return platformGetPrivateProfileIntW(section, key, defaultValue, fileName);
+}
+
+// Only a file this run's module made is a log of this run: one left in the
+// working directory from before is never copied.
+HANDLE WINAPI ReportedCreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                  DWORD attributes, HANDLE pattern) {
+  HANDLE file =
+      platformCreateFileW(fileName, access, shareMode, security, disposition, attributes, pattern);
+  if (file != INVALID_HANDLE_VALUE && os != nullptr) {
+    os->OnFileCreated(reinterpret_cast<const char16_t*>(fileName));
+  }
+  return file;
 }
 
 SHORT WINAPI AnswerGetAsyncKeyState(int virtualKey) {
@@ -142,12 +162,54 @@ void SetHandler(WinApiHandler* handler) {
   if (xinputControl != nullptr) xinputControl(handler);
 }
 
+// The module's file in the run's folder: a copy of the one asked for, unless
+// that is the file already. The copy goes again once the module is unloaded,
+// so that a temporary folder can be removed and a given one keeps only what
+// the run made in it.
+class ModuleFile {
+ public:
+  ModuleFile(const std::filesystem::path& source, const std::filesystem::path& folder)
+      : path_(folder / "Quorvat.dll"), name_(path_.string()) {
+    // Over a module still loaded from there the copy would fail, and loading
+    // would hand back the old one.
+    if (GetModuleHandleW(path_.c_str()) != nullptr) {
+      throw RunError(name_ + ": the module is already loaded; its static state would not be fresh");
+    }
+    std::error_code error;
+    if (std::filesystem::equivalent(source, path_, error)) return;
+    if (!CopyFileW(source.c_str(), path_.c_str(), FALSE)) {
+      throw RunError("cannot copy the module " + source.string() + " to " + name_ + ": " +
+                     LastError());
+    }
+    copied_ = true;
+    // A read-only source gives a read-only copy, which could not be removed.
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  ~ModuleFile() {
+    if (copied_) DeleteFileW(path_.c_str());
+  }
+  ModuleFile(const ModuleFile&) = delete;
+  ModuleFile& operator=(const ModuleFile&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  const std::string& Name() const { return name_; }
+
+ private:
+  std::filesystem::path path_;
+  std::string name_;
+  bool copied_ = false;
+};
+
 class WindowsModule : public LoadedModule {
  public:
-  WindowsModule(std::wstring path, std::string name, HMODULE handle)
-      : path_(std::move(path)), name_(std::move(name)), handle_(handle) {}
+  WindowsModule(std::unique_ptr<ModuleFile> file, HMODULE handle)
+      : file_(std::move(file)),
+        path_(file_->Path().wstring()),
+        name_(file_->Name()),
+        handle_(handle) {}
   ~WindowsModule() override {
-    // FreeLibrary runs the entry point for process detach.
+    // FreeLibrary runs the entry point for process detach; the file can go
+    // only after it.
     if (handle_ != nullptr) FreeLibrary(handle_);
     SetHandler(nullptr);
   }
@@ -163,6 +225,8 @@ class WindowsModule : public LoadedModule {
         Patch("KERNEL32.dll", "GetFullPathNameW", Address(TracedGetFullPathNameW)));
     platformGetPrivateProfileIntW = As<GetPrivateProfileIntWFn>(
         Patch("KERNEL32.dll", "GetPrivateProfileIntW", Address(TracedGetPrivateProfileIntW)));
+    platformCreateFileW =
+        As<CreateFileWFn>(Patch("KERNEL32.dll", "CreateFileW", Address(ReportedCreateFileW)));
   }
 
   void ReadSnapshot(QuorvatSnapshot* out) override {
@@ -197,6 +261,7 @@ class WindowsModule : public LoadedModule {
     return previous;
   }
 
+  std::unique_ptr<ModuleFile> file_;  // destroyed last, once the module is unloaded
   std::wstring path_;
   std::string name_;
   HMODULE handle_;
@@ -204,21 +269,19 @@ class WindowsModule : public LoadedModule {
 
 }  // namespace
 
-std::unique_ptr<LoadedModule> LoadModule(const std::string& path, WinApiHandler& handler) {
-  std::filesystem::path absolute = std::filesystem::absolute(path);
-  std::wstring wide = absolute.wstring();
-  std::string name = absolute.string();
-  if (GetModuleHandleW(wide.c_str()) != nullptr) {
-    throw RunError(name + ": the module is already loaded; its static state would not be fresh");
-  }
+std::unique_ptr<LoadedModule> LoadModule(const std::string& path,
+                                         const std::filesystem::path& folder,
+                                         WinApiHandler& handler) {
+  auto file = std::make_unique<ModuleFile>(std::filesystem::absolute(path),
+                                           std::filesystem::absolute(folder));
   LoadXInputStandIn();
   SetHandler(&handler);
-  HMODULE handle = LoadLibraryW(wide.c_str());
+  HMODULE handle = LoadLibraryW(file->Path().c_str());
   if (handle == nullptr) {
     SetHandler(nullptr);
-    throw RunError("cannot load the module " + name + ": " + LastError());
+    throw RunError("cannot load the module " + file->Name() + ": " + LastError());
   }
-  auto module = std::make_unique<WindowsModule>(wide, name, handle);
+  auto module = std::make_unique<WindowsModule>(std::move(file), handle);
   module->PatchImports();
   return module;
 }

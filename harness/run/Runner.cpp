@@ -140,7 +140,7 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
   workdir.Enter();
 
   trace.SetFrame(-1);
-  std::unique_ptr<LoadedModule> module = LoadModule(modulePath, os);
+  std::unique_ptr<LoadedModule> module = LoadModule(modulePath, workdir.Path(), os);
   if (options.frameCheck) {
     host.SetFrameCheck([&options, &module, &trace]() {
       QuorvatSnapshot state{};
