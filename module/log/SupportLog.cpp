@@ -21,10 +21,11 @@ constexpr uint32_t kLogCap = 1048576;
 constexpr DWORD kLongestPath = 32768;
 
 // Static, not on the host's fiber stack: a path alone may take 64 KiB, and
-// its line three times that in UTF-8.
+// its line three times that in UTF-8, after up to about 130 bytes of the
+// [Pad] line's own.
 WCHAR widePath[kLongestPath];
 WCHAR logPath[kLongestPath + 16];
-char lineBytes[32 + 3 * kLongestPath];
+char lineBytes[256 + 3 * kLongestPath];
 
 // UTF-16 as UTF-8, a pair of surrogates as one character and a surrogate
 // without its other half as U+FFFD.
