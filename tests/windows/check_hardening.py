@@ -36,9 +36,10 @@ FAIL = "___stack_chk_fail"
 # crypto provider, its report through a file descriptor.
 SSP_IMPORTS = {"CryptAcquireContextA", "CryptGenRandom", "CryptReleaseContext", "_open",
                "_write", "_exit"}
-SSP_OBJECTS = {"ssp.c", "ssp-local.c"}
+# Functions of that library that the module has no use for.
+SSP_FUNCTIONS = {"___chk_fail", "___stack_chk_fail_local"}
 
-SYMBOL = re.compile(r"^\[\s*\d+\]\(sec\s+(-?\d+)\)\(fl \w+\)\(ty\s+(\w+)\)\(scl\s+(\d+)\) "
+SYMBOL = re.compile(r"^\[\s*\d+\]\(sec\s+(-?\d+)\)\(fl \w+\)\(ty\s+(\w+)\)\(scl\s+\d+\) "
                     r"\(nx \d\) 0x([0-9a-f]+) (.+)$")
 INSTRUCTION = re.compile(r"^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$")
 # The head of the thread's exception handler chain, as the disassembly
@@ -56,24 +57,21 @@ class Image:
         self.pe = pefile.PE(dll)
         self.dll = dll
         self.base = self.pe.OPTIONAL_HEADER.ImageBase
-        self.functions, self.files, self.names = self.read_symbols(symbols)
+        self.functions, self.names = self.read_symbols(symbols)
         self.starts = [address for address, _ in self.functions]
 
     def read_symbols(self, path):
-        """Functions (address, name) sorted, the source files linked in, and
-        every named symbol's address."""
+        """Functions (address, name) sorted, and every named symbol's
+        address."""
         headers = pefile.PE(path, fast_load=True).sections
         listing = subprocess.run([self.objdump, "-t", path], capture_output=True, text=True,
                                  check=True).stdout
-        functions, files, names = [], set(), {}
+        functions, names = [], {}
         for line in listing.splitlines():
             match = SYMBOL.match(line)
             if not match:
                 continue
-            section, kind, storage, value, name = match.groups()
-            if storage == "103":  # a source file's entry
-                files.add(name)
-                continue
+            section, kind, value, name = match.groups()
             section = int(section)
             if section < 1 or section > len(headers):
                 continue
@@ -81,7 +79,7 @@ class Image:
             names[name] = address
             if kind == "20":
                 functions.append((address, name))
-        return sorted(functions), files, names
+        return sorted(functions), names
 
     def function_at(self, address):
         at = bisect.bisect_right(self.starts, address) - 1
@@ -159,7 +157,8 @@ def rule_exception_handlers(image):
     count = getattr(config.struct, "SEHandlerCount", 0) if config else 0
     if count:
         return None, f"a load-config table of {count} handlers"
-    return "neither NO_SEH nor a handler table: any handler address in the image is taken"
+    return ("neither NO_SEH nor a handler table: Windows takes any address in the image as a "
+            "handler")
 
 
 def rule_handler_chain(image):
@@ -231,7 +230,7 @@ def rule_no_stack_protector_library(image):
             name = symbol.name.decode("latin-1") if symbol.name else ""
             if name in SSP_IMPORTS or name.startswith("Crypt") or dll.lower() == "advapi32.dll":
                 bad.append(f"imports {name or symbol.ordinal} from {dll}")
-    bad += [f"links {name}" for name in sorted(image.files & SSP_OBJECTS)]
+    bad += [f"links {name}" for name in sorted(SSP_FUNCTIONS & image.names.keys())]
     if bad:
         return "the compiler's stack-protector library is in: " + "; ".join(bad)
     return None, "guard and failure routine of the module's own, no crypto or file imports"
