@@ -176,17 +176,20 @@ def rule_handler_chain(image):
         image.section_name(s) for s in image.executable())
 
 
+def sections_with(image, flags):
+    return [image.section_name(s) for s in image.pe.sections
+            if s.Characteristics & flags == flags]
+
+
 def rule_no_writable_code(image):
-    both = [image.section_name(s) for s in image.pe.sections
-            if s.Characteristics & SCN_WRITE and s.Characteristics & SCN_EXECUTE]
+    both = sections_with(image, SCN_WRITE | SCN_EXECUTE)
     if both:
         return "writable and executable: " + ", ".join(both)
     return None, "no section both writable and executable"
 
 
 def rule_no_shared_writable(image):
-    shared = [image.section_name(s) for s in image.pe.sections
-              if s.Characteristics & SCN_WRITE and s.Characteristics & SCN_SHARED]
+    shared = sections_with(image, SCN_WRITE | SCN_SHARED)
     if shared:
         return "shared between processes and writable: " + ", ".join(shared)
     return None, "no shared writable section"
