@@ -18,7 +18,6 @@ import re
 import sys
 
 
-
 def medians(path):
     with open(path) as f:
         results = json.load(f)
