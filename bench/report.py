@@ -2,7 +2,12 @@
 """Prints the performance table from Google Benchmark's JSON output and the
 harness timing that scripts/bench measured.
 
-usage: report.py BENCH.json SIM_FRAMES SIM_SECONDS [EMULATED_NS NATIVE_NS]
+usage: report.py BENCH.json COOKIES.json NO_COOKIES.json SIM_FRAMES SIM_SECONDS
+                 [EMULATED_NS NATIVE_NS]
+
+COOKIES.json and NO_COOKIES.json are a recording and a rewind frame again,
+of the module as it ships and of the module built without stack cookies,
+run one right after the other.
 
 EMULATED_NS and NATIVE_NS, given where 32-bit code runs under an emulator,
 are the same loop's time emulated and native: their ratio turns the frame
@@ -12,23 +17,28 @@ import json
 import re
 import sys
 
-with open(sys.argv[1]) as f:
-    results = json.load(f)
-sim_frames, sim_seconds = int(sys.argv[2]), float(sys.argv[3])
-emulated = len(sys.argv) > 4
+
+def medians(path):
+    with open(path) as f:
+        results = json.load(f)
+    found = {}
+    for b in results["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            # A benchmark of a fixed iteration count has it in its name too.
+            found[re.sub(r"/(iterations|repeats):\d+", "", b["run_name"])] = b
+    return found
+
+
+median, median_cookies, median_no_cookies = (medians(path) for path in sys.argv[1:4])
+sim_frames, sim_seconds = int(sys.argv[4]), float(sys.argv[5])
+emulated = len(sys.argv) > 6
 if emulated:
-    emulated_ns, native_ns = float(sys.argv[4]), float(sys.argv[5])
+    emulated_ns, native_ns = float(sys.argv[6]), float(sys.argv[7])
     factor = emulated_ns / native_ns
 
-median = {}
-for b in results["benchmarks"]:
-    if b.get("aggregate_name") == "median":
-        # A benchmark of a fixed iteration count has it in its name too.
-        median[re.sub(r"/(iterations|repeats):\d+", "", b["run_name"])] = b
 
-
-def ns(run, field="cpu_time"):
-    b = median[run]
+def ns(run, field="cpu_time", of=median):
+    b = of[run]
     scale = {"ns": 1.0, "us": 1e3, "ms": 1e6}[b["time_unit"]]
     return b[field] * scale
 
@@ -64,6 +74,13 @@ for run, what, limit in [
     else:
         row(what, f"{cpu / 1000:.2f} µs (wall {wall / 1000:.2f})", f"≤ {limit / 1000:g} µs",
             cpu <= limit)
+
+for run, what in [("BM_RecordFootFrame/2000", "recording frame, on foot"),
+                  ("BM_RewindFootFrame", "rewind frame, on foot")]:
+    cookies, bare = ns(run, of=median_cookies), ns(run, of=median_no_cookies)
+    rows.append((f"{what}, with stack cookies / without, one after the other",
+                 f"{cookies:.1f} / {bare:.1f} ns ({(cookies / bare - 1) * 100:+.1f} %)",
+                 "—", "—"))
 
 small, large = ns("BM_RecordFootFrame/2000"), ns("BM_RecordFootFrame/1000000")
 row("recording frame, store full at recSize 1,000,000",
