@@ -3,11 +3,16 @@
 // time is the module's own (plus one virtual call per native in the stand-in
 // host). Also the histories' heap memory per recorded frame.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <system_error>
 
 #include "GameDouble.h"
+#include "log/SupportLog.h"
 #include "record/FrameClock.h"
 
 namespace {
@@ -55,6 +60,20 @@ void SetScene(Scene scene) {
   }
 }
 
+// The module writes its log beside "its file", which the stand-in puts in
+// the current directory: a folder of the bench's own, not the caller's (who
+// may have named files relative to theirs). Once open, the file is written
+// wherever the current directory is.
+std::filesystem::path logFolder;
+
+void OpenLogInOwnFolder() {
+  std::error_code error;
+  const std::filesystem::path caller = std::filesystem::current_path(error);
+  std::filesystem::current_path(logFolder, error);
+  OpenSupportLog();
+  std::filesystem::current_path(caller, error);
+}
+
 // Fresh module, first frame and the stamp frames behind it, then recording
 // until the store is full at `recSize` (recSize + 1 samples). Preparing a
 // million samples takes a while under emulation, so a scene is kept from one
@@ -77,6 +96,9 @@ enum Aids : unsigned {
   // store is full once it holds ten minutes of 16.667 ms frames, about
   // 36,000 samples.
   kRecSeconds = 8,
+  // The support log, as the shipped settings have it: created with its
+  // header after the first frame, in the bench's own folder.
+  kLog = 16,
 };
 
 constexpr uint32_t kLongestRecSeconds = 600;
@@ -105,6 +127,10 @@ void Prepare(Scene scene, uint32_t recSize, bool rewinding, unsigned aids = kNon
   RunFrame();
   rewindState.recSize = recSize;
   rewindState.padEnabled = (aids & kPad) != 0 ? 1 : 0;
+  if ((aids & kLog) != 0) {
+    rewindState.logEnabled = 1;
+    OpenLogInOwnFolder();
+  }
   if ((aids & (kSeconds | kRecSeconds)) != 0) {
     // As if the settings had turned it on: the clock started, and the first
     // frame's sample, taken without its length, dropped.
@@ -254,6 +280,52 @@ void BM_RewindVehiclePushFrame(benchmark::State& state) {
   }
 }
 
+// The support log on: a recorded frame does no file work, so it should cost
+// what it costs with the log off.
+void BM_RecordFootFrameLogOn(benchmark::State& state) {
+  Prepare(Scene::kFoot, 2000, false, kLog);
+  const uint32_t bytes = rewindState.logBytes;
+  RunFrames(state);
+  if (rewindState.rewinding != 0 || rewindState.logFile == nullptr ||
+      rewindState.logBytes != bytes) {
+    state.SkipWithError("not recording with the log open and untouched");
+  }
+}
+
+// A rewind entered and left again at once, the two frames timed together,
+// with the seconds label on as shipped; with the log on each writes its
+// line (the entry's seconds from the running sum of the kept lengths).
+// Arguments: recSize, and the log off (0) or on (1). The log is started
+// afresh, untimed, before it would reach its cap.
+void BM_RewindEntryAndLeave(benchmark::State& state) {
+  const auto recSize = static_cast<uint32_t>(state.range(0));
+  const bool log = state.range(1) != 0;
+  Prepare(Scene::kFoot, recSize, false, kSeconds | (log ? kLog : kNone));
+  RewindState& s = rewindState;
+  const uint32_t samples = historySet.posX.SampleCount();
+  uint64_t entries = 0;
+  for (auto _ : state) {
+    game->values.pressed[118] = true;
+    RunFrame();
+    entries += s.rewinding;
+    game->values.pressed[118] = true;
+    RunFrame();
+    if (log && s.logBytes > 1048576 - 4096) {
+      state.PauseTiming();
+      CloseSupportLog();
+      s.logBytes = 0;
+      s.logEnded = 0;
+      OpenLogInOwnFolder();
+      state.ResumeTiming();
+    }
+  }
+  if (entries != static_cast<uint64_t>(state.iterations()) || s.rewinding != 0 ||
+      historySet.posX.SampleCount() != samples || (log && (s.logFile == nullptr || s.logEnded))) {
+    state.SkipWithError("not one entry and one leave an iteration, each logged with the log on");
+  }
+  state.counters["samples"] = samples;
+}
+
 constexpr int kRepetitions = 5;
 
 BENCHMARK(BM_RecordFootFrame)
@@ -279,16 +351,30 @@ BENCHMARK(BM_RewindFootFrameSecondsOnAtOldest)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RewindVehiclePushFrame)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordFootFrameLogOn)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RewindEntryAndLeave)
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Args({10, 1})
+    ->Args({1000000, 1})
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::error_code error;
+  logFolder =
+      std::filesystem::temp_directory_path(error) / ("quorvat-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(logFolder, error);
   GameDouble theGame;
   game = &theGame;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  CloseSupportLog();
   game = nullptr;
+  std::filesystem::remove_all(logFolder, error);
   return 0;
 }

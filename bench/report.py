@@ -97,6 +97,32 @@ row(f"history heap per recorded frame, RecSeconds 600 ({b['samples']:,.0f} held)
     f"{b['history_bytes_per_frame']:.2f} bytes", "≤ 72 bytes", b["history_bytes_per_frame"] <= 72)
 trimmed = median["BM_RecordFootFrameAfterPause"]["trimmed_per_frame"]
 rows.append(("samples trimmed by the frame after a pause", f"{trimmed:.1f}", "—", "—"))
+
+# The support log ([Settings] Log=1, as shipped) against the same frames with
+# it off, from the same run: a recorded frame does no file work; a rewind's
+# entry and leave write a line each, the entry's seconds from a running sum,
+# so that they cost no more with a million samples kept than with ten.
+def timed(run):
+    cpu, wall = ns(run), ns(run, "real_time")
+    text = f"{cpu / 1000:.2f} µs (wall {wall / 1000:.2f}"
+    if emulated:
+        text += f"; native est. {cpu / factor / 1000:.2f}"
+    return text + ")", cpu
+
+
+text, on = timed("BM_RecordFootFrameLogOn")
+off = ns("BM_RecordFootFrame/2000")
+row("recording frame, on foot, log on", f"{text}; off: {off / 1000:.2f} µs", "≤ 1 µs",
+    on <= 1000, emulated and on / factor <= 1000)
+text, on = timed("BM_RewindEntryAndLeave/2000/1")
+off = ns("BM_RewindEntryAndLeave/2000/0")
+rows.append(("rewind entry and leave (two frames), seconds on, log on",
+             f"{text}; off: {off / 1000:.2f} µs", "—", "—"))
+ten, million = ns("BM_RewindEntryAndLeave/10/1"), ns("BM_RewindEntryAndLeave/1000000/1")
+row("the same with 1,000,000 samples kept / with 10",
+    f"{million / ten:.2f} ({million / 1000:.2f} / {ten / 1000:.2f} µs)", "≤ 1.1",
+    million / ten <= 1.1)
+
 fps = sim_frames / sim_seconds
 rows.append(("quorvat-sim run, trace to a file", f"{fps:,.0f} frames/s "
              f"({sim_frames} frames in {sim_seconds:.1f} s)", "—", "—"))

@@ -20,6 +20,15 @@
 // reading of the counter and the last one, whatever the two readings and
 // the frequency. A read outside a history stops at the standard library's
 // bounds check; a write outside anything stops at the sanitizer.
+//
+// The support log: the first run of an input has it off and must create
+// and write no file. An input that writes a settings file runs again with
+// Log on (any value but 0), with the disk refusing a write part-way or the
+// log counted as nearly full as its hash picks: every call the module makes
+// of the game and of the traced Windows functions, with its arguments, and
+// its state after every frame must be those of the first run; the log must
+// never pass 1 MiB, get a write after a failed one, or a line after the
+// line that says it is full.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -28,14 +37,149 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "FrameLength.h"
 #include "GameDouble.h"
+#include "host/Snapshot.h"
+
+extern "C" void QuorvatReadSnapshot(QuorvatSnapshot* out);
 
 namespace {
 
-GameDouble* game = nullptr;
+[[noreturn]] void Broken(int frame, const char* what) {
+  std::fprintf(stderr, "module fuzz: frame %d: %s\n", frame, what);
+  std::abort();
+}
+
+constexpr uint64_t kFnvBasis = 14695981039346656037u;
+constexpr uint32_t kLogCap = 1048576;
+const char kLogFull[] = "log full: nothing more is written\r\n";
+
+uint64_t Fnv(uint64_t digest, const void* bytes, size_t count) {
+  const auto* b = static_cast<const uint8_t*>(bytes);
+  for (size_t i = 0; i < count; ++i) digest = (digest ^ b[i]) * 1099511628211u;
+  return digest;
+}
+
+// What the log's run does to the log, picked by the input's hash, so that
+// the commands read the same bytes in both runs.
+struct LogPlan {
+  int32_t value = 1;                                       // Log=value, never 0
+  uint32_t failAt = std::numeric_limits<uint32_t>::max();  // the write that fails, from 0
+  uint32_t failTake = 0;    // of which the disk takes this many, modulo its length
+  bool nearlyFull = false;  // after the header, the log counts as holding all but
+  uint32_t room = 0;        // this many bytes of its mebibyte
+};
+
+LogPlan PlanFrom(uint64_t hash) {
+  LogPlan plan;
+  plan.value = (hash & 1) != 0 ? 1 : static_cast<int32_t>(hash >> 32) | 1;
+  const uint32_t k = (hash >> 8) & 63;
+  if (k >= 24) plan.failAt = k - 24;  // the header's eight writes, then events
+  plan.failTake = (hash >> 16) & 0xFFFF;
+  plan.nearlyFull = ((hash >> 40) & 1) != 0;
+  plan.room = (hash >> 44) & 511;  // a few lines
+  return plan;
+}
+
+// The game and the operating system, keeping a digest of every call the
+// module makes of them, its arguments and the answer; in the log's run also
+// the disk, which takes what the plan says.
+class FuzzGame : public GameDouble {
+ public:
+  uint64_t digest = kFnvBasis;
+  const LogPlan* plan = nullptr;  // null: the log is off
+  int frame = 0;
+  uint32_t filesCreated = 0;
+  uint32_t writes = 0;
+  bool writeFailed = false;
+  uint64_t bytesTaken = 0;
+  uint32_t countedAhead = 0;  // bytes the log counts beyond the file's
+
+  template <typename T>
+  void Mix(const T& value) {
+    digest = Fnv(digest, &value, sizeof value);
+  }
+  void MixText(const char16_t* text) {
+    for (; text != nullptr && *text != 0; ++text) Mix(*text);
+    Mix(char16_t{0});
+  }
+
+  // The answers follow from the game's values, the same in both runs; a
+  // slot past the arguments holds whatever an earlier call left there.
+  void OnNative(NativeContext* c, uint32_t hash) override {
+    Mix(hash);
+    Mix(c->argCount);
+    const uint32_t count = c->argCount < 17 ? c->argCount : 17;
+    digest = Fnv(digest, c->argSlots, count * sizeof(uint32_t));
+    GameDouble::OnNative(c, hash);
+  }
+  SHORT OnGetAsyncKeyState(int vk) override {
+    return Answer('A', vk, GameDouble::OnGetAsyncKeyState(vk));
+  }
+  SHORT OnGetKeyState(int vk) override { return Answer('K', vk, GameDouble::OnGetKeyState(vk)); }
+  BOOL OnGetCursorPos(POINT* point) override {
+    const BOOL ok = GameDouble::OnGetCursorPos(point);
+    Mix('C');
+    Mix(ok);
+    if (ok) Mix(*point);
+    return ok;
+  }
+  DWORD OnXInputGetState(DWORD user, XINPUT_STATE* state) override {
+    return Answer('X', user, GameDouble::OnXInputGetState(user, state));
+  }
+  BOOL OnQueryPerformanceFrequency(LARGE_INTEGER* frequency) override {
+    return Answer('F', 0, GameDouble::OnQueryPerformanceFrequency(frequency));
+  }
+  BOOL OnQueryPerformanceCounter(LARGE_INTEGER* counter) override {
+    return Answer('Q', 0, GameDouble::OnQueryPerformanceCounter(counter));
+  }
+  bool OnFileModificationTime(const char* path, int64_t* seconds) override {
+    return Answer('M', 0, GameDouble::OnFileModificationTime(path, seconds));
+  }
+  void OnGetFullPathNameW(const char16_t* name, DWORD length) override {
+    Mix('P');
+    MixText(name);
+    Mix(length);
+  }
+  void OnGetPrivateProfileIntW(const char16_t* section, const char16_t* key, INT value) override {
+    Mix('I');
+    MixText(section);
+    MixText(key);
+    Mix(value);
+  }
+
+  void OnFileCreated(const char16_t*) override {
+    if (plan == nullptr) Broken(frame, "a file created with the log off");
+    if (++filesCreated > 1) Broken(frame, "a second log created");
+  }
+  DWORD OnWriteFile(DWORD bytes) override {
+    if (plan == nullptr) Broken(frame, "a file written with the log off");
+    if (writeFailed) Broken(frame, "a write after a failed write");
+    DWORD taken = bytes;
+    if (writes++ == plan->failAt && bytes != 0) {
+      taken = plan->failTake % bytes;
+      writeFailed = true;
+    }
+    bytesTaken += taken;
+    if (bytesTaken + countedAhead > kLogCap) Broken(frame, "the log passed 1 MiB");
+    return taken;
+  }
+
+ private:
+  template <typename T>
+  T Answer(char what, uint32_t asked, T answer) {
+    Mix(what);
+    Mix(asked);
+    Mix(answer);
+    return answer;
+  }
+};
+
+FuzzGame* game = nullptr;
 // After the next passingRequests history allocations, the next
 // failingRequests fail: any of a frame's pushes may be the one that fails.
 uint32_t passingRequests = 0;
@@ -137,10 +281,10 @@ std::string AnyValue(FuzzedDataProvider& in) {
 
 // The settings file the first frame reads, in the current directory: the
 // aids' five keys, Hold and RecSeconds with any values, or no file at all.
-void WriteSettings(FuzzedDataProvider& in) {
+bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
   if (!in.ConsumeBool()) {
     std::remove("Quorvat.ini");
-    return;
+    return false;
   }
   std::string text = "[Keys]\r\n";
   for (const char* key : {"OlderKey", "NewerKey", "ResumeKey"}) {
@@ -158,12 +302,9 @@ void WriteSettings(FuzzedDataProvider& in) {
   text += "[Settings]\r\nRecSeconds=";
   text +=
       in.ConsumeBool() ? std::to_string(in.ConsumeIntegralInRange<int32_t>(-1, 4)) : AnyValue(in);
+  if (log != nullptr) text += "\r\nLog=" + std::to_string(log->value);
   std::ofstream("Quorvat.ini", std::ios::binary | std::ios::trunc) << text;
-}
-
-[[noreturn]] void Broken(int frame, const char* what) {
-  std::fprintf(stderr, "module fuzz: frame %d: %s\n", frame, what);
-  std::abort();
+  return true;
 }
 
 constexpr int kMaxFrames = 3000;
@@ -205,24 +346,87 @@ struct ClockReadings {
   }
 };
 
-}  // namespace
+// The module's state after a frame, into the digest: what the trace's end
+// line holds, and what the frame loop keeps for later frames.
+void MixState() {
+  QuorvatSnapshot snapshot{};
+  QuorvatReadSnapshot(&snapshot);
+  game->Mix(snapshot);
+  const RewindState& s = rewindState;
+  game->Mix(s.scrubBackMs);
+  game->Mix(s.frameMs);
+  game->Mix(s.lastClockReading);
+  game->Mix(s.clockRead);
+  game->Mix(s.olderKey);
+  game->Mix(s.newerKey);
+  game->Mix(s.resumeKey);
+  game->Mix(s.hintEnabled);
+  game->Mix(s.padToggleButtons);
+  game->Mix(s.framesRun);
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (game == nullptr) game = new GameDouble;  // lives for the whole fuzzing run
+// Once a frame: the first run keeps the digest, the log's run must meet it.
+void FrameDone(int frame, std::vector<uint64_t>& digests, bool logRun) {
+  MixState();
+  if (!logRun) {
+    digests.push_back(game->digest);
+  } else if (static_cast<size_t>(frame) >= digests.size() || digests[frame] != game->digest) {
+    Broken(frame, "with the log on the module's calls or state differ from the run without");
+  }
+}
+
+// What the log's run left: the bytes the disk took, whole lines but for one
+// cut by the failed write, and nothing after the line that says it is full.
+void CheckLogFile() {
+  std::ifstream file("Quorvat.log", std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  const std::string log = bytes.str();
+  if (game->filesCreated == 0) Broken(0, "the log on, but no log created");
+  if (log.size() != game->bytesTaken) Broken(-1, "the log holds other bytes than were written");
+  if (!game->writeFailed && !log.empty() && log.compare(log.size() - 2, 2, "\r\n") != 0) {
+    Broken(-1, "the log's last line has no CR LF");
+  }
+  const size_t full = log.find(kLogFull);
+  if (full != std::string::npos && full + sizeof kLogFull - 1 != log.size()) {
+    Broken(-1, "a line after the log said it was full");
+  }
+}
+
+// One run of the input: the log off (`plan` null), or on as `plan` says.
+// Returns whether the input wrote a settings file.
+bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
+              std::vector<uint64_t>& digests) {
   FuzzedDataProvider in(data, size);
   GameValues& v = game->values;
 
   ResetModuleState();
+  std::remove("Quorvat.log");
+  game->digest = kFnvBasis;
+  game->plan = plan;
+  game->frame = 0;
+  game->filesCreated = game->writes = 0;
+  game->writeFailed = false;
+  game->bytesTaken = 0;
+  game->countedAhead = 0;
   passingRequests = failingRequests = 0;
   v = GameValues{};
   v.hasMtime = in.ConsumeBool();
   v.mtime = in.ConsumeIntegral<int64_t>();
-  WriteSettings(in);
+  const bool settings = WriteSettings(in, plan);
   v.clockFrequency = ClockValue(in, 1000000);
   v.counter = in.ConsumeIntegral<int64_t>();
   ClockReadings clock;
   clock.frequency = v.clockFrequency;  // asked once, in the first frame, while the clock works
   if (!clock.Frame(v)) Broken(0, "the first frame's length is not 0");  // stamp and settings
+  FrameDone(0, digests, plan != nullptr);
+  if (plan != nullptr && plan->nearlyFull && rewindState.logEnded == 0 &&
+      rewindState.logBytes + plan->room < kLogCap) {
+    // As if a long run of rewinds had filled it: the cap comes within the
+    // few thousand frames an input runs.
+    game->countedAhead = kLogCap - plan->room - rewindState.logBytes;
+    rewindState.logBytes += game->countedAhead;
+  }
   HistoryMemory::failHook = FailSome;
   rewindState.recSize = in.ConsumeIntegralInRange<uint32_t>(0, 50);
   static const int32_t kPushModes[] = {1, 0, 2, -1};
@@ -285,6 +489,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int run = in.ConsumeIntegralInRange<int>(1, 64);
         for (int i = 0; i < run && frame < kMaxFrames; ++i, ++frame) {
           const uint32_t before = historySet.posX.SampleCount();
+          game->frame = frame;
           if (!clock.Frame(v)) {
             Broken(frame, "a frame's length is not the millisecond marks its counter passed");
           }
@@ -296,11 +501,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           if (after > before + 1 || (after + 1 < before && rewindState.recSeconds == 0)) {
             Broken(frame, "the sample count changed by more than one");
           }
+          FrameDone(frame, digests, plan != nullptr);
         }
         break;
       }
     }
   }
   HistoryMemory::failHook = nullptr;
+  if (plan != nullptr) {
+    CloseSupportLog();
+    if (settings) CheckLogFile();
+    std::remove("Quorvat.log");
+  }
+  return settings;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (game == nullptr) game = new FuzzGame;  // lives for the whole fuzzing run
+  static std::vector<uint64_t> digests;
+  digests.clear();
+  if (RunInput(data, size, nullptr, digests)) {
+    const LogPlan plan = PlanFrom(Fnv(kFnvBasis, data, size));
+    RunInput(data, size, &plan, digests);
+  }
   return 0;
 }

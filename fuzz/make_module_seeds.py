@@ -3,8 +3,8 @@
 (recording on foot and in a vehicle, rewinding, scrubbing both ways past
 the ends, leaving, failing allocations, the player aids with an odd clock,
 rewinding by holding the key, a history in seconds trimmed after a pause
-and filled to its count cap by a clock that stands still) that random
-mutation alone would take long to find.
+and filled to its count cap by a clock that stands still, many rewinds with
+the log on) that random mutation alone would take long to find.
 
 The target reads every value through FuzzedDataProvider's integral
 functions, which take their bytes from the end of the input, the most
@@ -276,13 +276,26 @@ def rec_seconds_negative():
     return Seed().header(10, rec_seconds=-5).frames(40).press("F7").frames(5)
 
 
+def logged_rewinds():
+    # A settings file, so a run with the log on follows: a hundred and fifty
+    # entries and leaves by the key, failed pushes twice, a leave by the
+    # resume key; enough lines for a log counted as nearly full to reach its
+    # cap.
+    s = Seed().header(20, aids=(90, 88, 32, 1, 1), rec_seconds=2).frames(30)
+    for _ in range(150):
+        s.press("F7").frames(2)
+    s.fail_allocations(5).frames(10).fail_allocations(5).frames(10)
+    s.press("F7").frames(3).toggle_held("RESUME").frames(2).toggle_held("RESUME").frames(5)
+    return s
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "module")
     os.makedirs(out, exist_ok=True)
     for make in (on_foot_rewind, vehicle_push_rewind, hostile_values, out_of_memory,
                  rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock,
                  fastest_clock, too_fast_clock, rec_seconds_pause_and_dead_clock, hold_rewind, rec_seconds_above_600,
-                 rec_seconds_negative):
+                 rec_seconds_negative, logged_rewinds):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
 

@@ -7,7 +7,7 @@
 
 std::function<int()> AddPlayCommand(CLI::App& app) {
   struct Given {
-    std::string script, settings, record, trace, module;
+    std::string script, settings, record, trace, module, log = "Quorvat.log";
     uint32_t frameMs = 0;
     bool virtualPad = false;
   };
@@ -30,6 +30,10 @@ std::function<int()> AddPlayCommand(CLI::App& app) {
                    "Write the session here as a scenario, with each frame's real length as "
                    "clockUs: `demo --script` plays it again, `run` traces it.");
   play->add_option("--trace", given->trace, "Write the trace of the session here (JSON Lines).");
+  play->add_option("--log", given->log,
+                   "Where the module's support log is kept when the session ends, if its settings "
+                   "turn it on ([Settings] Log=1, as the shipped ones do); the report says where.")
+      ->capture_default_str();
   play->add_option("--frame-ms", given->frameMs,
                    "Milliseconds a frame, in real time and in the game. Default: the script's "
                    "frame step, else 16 (about 60 frames a second).")
@@ -55,6 +59,7 @@ std::function<int()> AddPlayCommand(CLI::App& app) {
     if (given->frameMs != 0) options.frameMs = given->frameMs;
     options.virtualPad = given->virtualPad;
     options.modulePath = given->module;
+    options.log = given->log;
     PlaySession session = RunPlay(options);
     std::cout << PlayReport(session, options);
     return 0;

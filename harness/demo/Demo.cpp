@@ -228,6 +228,11 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
     throw RunError(options.outDir + ": cannot create the output folder: " + error.message());
   }
   run.tracePath = (fs::path(options.outDir) / "trace.jsonl").string();
+  // The module writes its log beside itself, in the run's own folder; the
+  // demo keeps it beside the trace. One from an earlier demo would pass for
+  // this run's when this run's settings turn the log off.
+  const std::string logPath = (fs::path(options.outDir) / "Quorvat.log").string();
+  fs::remove(logPath, error);
 
   LiveWorld world(scenario.world);
   Progress bar(progress, progressIsTerminal, scenario.frames + scenario.reenter);
@@ -235,6 +240,7 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
 
   RunOptions runOptions;
   runOptions.modulePath = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
+  runOptions.logCopy = logPath;
   // The samples the module holds at the end of each frame (each ends in a
   // Wait), for the report's mirror of its histories.
   std::vector<uint32_t> samplesHeld;
@@ -247,6 +253,7 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
   };
   RunResult result = RunScenario(scenario, world, runOptions);
   bar.Done();
+  if (result.logCopied) run.logPath = logPath;
 
   run.trace = std::move(result.trace);
   std::FILE* out = std::fopen(run.tracePath.c_str(), "wb");
@@ -292,6 +299,7 @@ std::string DemoReport(const DemoRun& run) {
   s << "Trace and pictures in " << run.outDir << "/:\n";
   s << "  " << run.tracePath << "\n";
   for (const std::string& p : run.pictures) s << "  " << p << "\n";
+  if (!run.logPath.empty()) s << "The module's support log: " << run.logPath << "\n";
   return s.str();
 }
 

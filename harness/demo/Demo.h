@@ -59,6 +59,7 @@ struct DemoRun {
   std::vector<RewindSummary> rewinds;
   std::vector<std::string> pictures;
   std::string tracePath;
+  std::string logPath;  // the module's support log beside the trace; empty: it made none
   std::string outDir;
   std::string trace;       // the whole trace as written
   Vec3f endPos;            // where the player (the car when in one) was at the end

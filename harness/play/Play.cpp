@@ -211,6 +211,7 @@ PlaySession RunPlay(const PlayOptions& options) {
   RunOptions run;
   run.modulePath = resolved.modulePath;
   run.trace = trace;
+  run.logCopy = options.log;
   run.liveInput = [&](int64_t frame, const QuorvatSnapshot& state,
                       std::vector<TimelineEntry>& now) {
     lastFrame = frame;
@@ -259,6 +260,7 @@ PlaySession RunPlay(const PlayOptions& options) {
   try {
     RunResult result = RunScenario(start, world, run);
     session.frames = result.frames;
+    if (result.logCopied) session.logPath = fs::absolute(options.log).string();
   } catch (...) {
     // The frames up to the failure reproduce it; the failure is what the
     // person is told.
@@ -294,5 +296,6 @@ std::string PlayReport(const PlaySession& s, const PlayOptions& options) {
     out << "Recorded in " << *options.record << ": `quorvat-sim demo --script " << *options.record
         << "` plays it again, `quorvat-sim run " << *options.record << "` traces it.\n";
   }
+  if (!s.logPath.empty()) out << "The module's support log: " << s.logPath << "\n";
   return out.str();
 }

@@ -16,8 +16,12 @@ struct PlayOptions {
   std::optional<std::string> settings;  // the settings file, before any other
   std::optional<std::string> record;    // where the session is written as a scenario
   std::optional<std::string> trace;     // where the trace goes; none: nowhere
-  std::optional<uint32_t> frameMs;      // none: the script's frame step, else 16
-  bool virtualPad = false;              // a pad driven from standard input (play/PlayPad.h)
+  // Where the module's support log is kept after the session, when its
+  // settings turn the log on: beside the settings of the current directory,
+  // as in a game's folder.
+  std::string log = "Quorvat.log";
+  std::optional<uint32_t> frameMs;  // none: the script's frame step, else 16
+  bool virtualPad = false;          // a pad driven from standard input (play/PlayPad.h)
   std::string modulePath;
 };
 
@@ -30,6 +34,7 @@ struct PlaySession {
   std::vector<RewindSummary> rewinds;
   Vec3f endPos;
   int32_t endVehicle = 0;
+  std::string logPath;  // the module's support log, in full; empty: it made none
 };
 
 // The scenario a session starts from: the script's world, settings and

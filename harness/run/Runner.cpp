@@ -113,11 +113,13 @@ class LogCopy {
       : os_(os), from_(workdir / kLogFile) {
     if (target) to_ = fs::absolute(*target);
   }
-  void Copy() const {
-    if (to_.empty() || !os_.ModuleCreatedAFile()) return;
+  // True when it copied one.
+  bool Copy() const {
+    if (to_.empty() || !os_.ModuleCreatedAFile()) return false;
     std::error_code error;
     fs::copy_file(from_, to_, fs::copy_options::overwrite_existing, error);
     if (error) throw RunError(to_.string() + ": cannot copy the log: " + error.message());
+    return true;
   }
 
  private:
@@ -181,7 +183,7 @@ RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& 
   module->ReadSnapshot(&result.state);
   trace.EndLineOf(result.state);
   module->Unload();
-  log.Copy();
+  result.logCopied = log.Copy();
   if (!trace.Flush()) throw RunError("cannot write the trace");
   if (options.trace == nullptr) result.trace = trace.Text();
   return result;

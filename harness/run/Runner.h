@@ -43,7 +43,8 @@ struct RunOptions {
 struct RunResult {
   int64_t frames = 0;  // frames run: the Waits that returned
   QuorvatSnapshot state{};
-  std::string trace;  // the whole trace, when RunOptions::trace was null
+  std::string trace;       // the whole trace, when RunOptions::trace was null
+  bool logCopied = false;  // the module made a log and it went to RunOptions::logCopy
 };
 
 // Runs `scenario` against `world`. Throws RunError (a ModuleFault when the

@@ -85,6 +85,15 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   EXPECT_NE(report.find("Rewind 1: F7 at frame 400"), std::string::npos) << report;
   EXPECT_NE(report.find("Rewind 2"), std::string::npos) << report;
   EXPECT_NE(report.find(run.tracePath), std::string::npos) << report;
+  // The shipped settings turn the log on: it lies beside the trace and the
+  // report names it; its lines match the report's rewinds.
+  EXPECT_EQ(run.logPath, (out / "Quorvat.log").string());
+  EXPECT_NE(report.find("support log: " + run.logPath), std::string::npos) << report;
+  const std::string log = ReadFile(out / "Quorvat.log");
+  EXPECT_NE(log.find("frame 400: rewind (F7), 400 samples kept, 13.2 s of play\r\n"
+                     "frame 505: play on (F7) from 80 samples back, 2.6 s\r\n"),
+            std::string::npos)
+      << log;
 
   // A screen for the start and three for each rewind, and the overview.
   ASSERT_EQ(run.pictures.size(), 8u);
@@ -144,6 +153,8 @@ TEST(Demo, ReportNamesTheRemappedKeyAndThePadsChordThatStartedEachRewind) {
                  {"frame": 40, "pad": {"buttons": 48}}]})";
   DemoOptions options;
   options.outDir = (out / "run").string();
+  fs::create_directories(options.outDir);
+  std::ofstream(out / "run" / "Quorvat.log") << "an earlier run's";
   options.modulePath = QUORVAT_MODULE_FILE;
   options.script = script.string();
   options.pictures = false;
@@ -151,6 +162,9 @@ TEST(Demo, ReportNamesTheRemappedKeyAndThePadsChordThatStartedEachRewind) {
   std::string report = DemoReport(RunDemo(options, progress, false));
   EXPECT_NE(report.find("Rewind 1: R at frame 10"), std::string::npos) << report;
   EXPECT_NE(report.find("Rewind 2: pad Start+Back at frame 30"), std::string::npos) << report;
+  // Settings without Log: no log, none named, and an earlier run's is gone.
+  EXPECT_EQ(report.find("Quorvat.log"), std::string::npos) << report;
+  EXPECT_FALSE(fs::exists(out / "run" / "Quorvat.log"));
   fs::remove_all(out);
 }
 

@@ -3,9 +3,10 @@
 # what a player unpacks: exactly the DLL, the settings file and the text, the
 # DLL the very file the build made, both texts plain ASCII with Windows line
 # ends throughout, the settings file the one whose effect the shipped
-# settings' scenario checks, the text naming its version. That DLL carries
-# no debug sections and no symbol table, and names the symbols file beside
-# it in the build (with its checksum), which the symbols' zip holds alone.
+# settings' scenario checks, the text naming its version and telling a
+# player to attach the log. That DLL carries no debug sections and no
+# symbol table, and names the symbols file beside it in the build (with its
+# checksum), which the symbols' zip holds alone.
 #   check-package.py CPACK CPACK_CONFIG WORK VERSION DLL SYMBOLS_ZIP SHIPPED_SCENARIO
 import json
 import pathlib
@@ -89,6 +90,9 @@ def main():
         readme = archive.read("Quorvat-ReadMe.txt").decode("ascii")
         if readme.split("\r\n", 1)[0] != f"Quorvat {version}" or "@" in readme:
             sys.exit(f"the Quorvat-ReadMe.txt in {package} doesn't name version {version}")
+        if "IF SOMETHING DOESN'T WORK" not in readme or "attach Quorvat.log" not in readme:
+            sys.exit(f"the Quorvat-ReadMe.txt in {package} doesn't say where the log is and "
+                     "to attach it")
     print(f"{package}: {', '.join(names)}")
 
 

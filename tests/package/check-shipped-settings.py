@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 # The settings file as it ships, put beside the module by a scenario, gives
 # the module's defaults in the trace's end state, with the two aids it turns
-# on (the hint in the stamp's place, the clock read for the seconds label)
-# and a history of 60 seconds; and it sets every key itself, so that a
+# on (the hint in the stamp's place, the clock read for the seconds label),
+# a history of 60 seconds and the support log (which Log=0 turns off, the
+# trace unchanged); and it sets every key itself, so that a
 # player's change to a value takes effect (a misspelt key would also read as
 # its default).
 #   check-shipped-settings.py QUORVAT_SIM SETTINGS_PROBE QUORVAT_INI SCENARIO WORK
@@ -15,8 +16,8 @@ import sys
 DEFAULTS = {"enableKey": 118, "recSize": 2000, "pushMode": 1}
 
 
-def run_sim(sim, scenario, trace):
-    run = subprocess.run([sim, "run", str(scenario), "--trace", str(trace)],
+def run_sim(sim, scenario, trace, *more):
+    run = subprocess.run([sim, "run", str(scenario), "--trace", str(trace), *more],
                          capture_output=True, text=True)
     lines = trace.read_text().splitlines() if trace.exists() else []
     if run.returncode != 0 or not lines or not json.loads(lines[-1]).get("end"):
@@ -47,7 +48,8 @@ def main():
         fresh.write_text(json.dumps(dict(recorded, settings=shipped)) + "\n")
         sys.exit(f"{scenario} no longer holds the shipped {ini}: replace it with {fresh}")
 
-    lines = run_sim(sim, scenario, work / "trace.jsonl")
+    log = work / "Quorvat.log"
+    lines = run_sim(sim, scenario, work / "trace.jsonl", "--log", str(log))
     if any('"api":"XInputGetState"' in line for line in lines):
         sys.exit("the shipped settings turn the game pad on; it ships off")
     state = json.loads(lines[-1])["state"]
@@ -69,6 +71,19 @@ def main():
     if state["sampleCount"] != minute:
         sys.exit(f"the shipped settings keep {state['sampleCount']} frames of {frame_ms} ms, "
                  f"not a minute's {minute}: RecSeconds=60 is not in force")
+
+    # The log is on, and Log=0, as a player sets it, turns it off and
+    # changes nothing else.
+    settings_line = "[Settings] RecSize=2000 Push=1 RecSeconds=60 Log=1\r\n"
+    if not log.is_file() or settings_line not in log.read_bytes().decode():
+        sys.exit(f"the shipped settings keep no log with {settings_line!r}")
+    off = work / "log-off.json"
+    off.write_text(json.dumps(dict(recorded, settings=shipped.replace("Log=1", "Log=0"))))
+    log_off = work / "log-off.log"
+    if run_sim(sim, off, work / "log-off.jsonl", "--log", str(log_off)) != lines:
+        sys.exit("with Log=0 in the shipped file the trace is not the same as with Log=1")
+    if log_off.exists():
+        sys.exit("with Log=0 in the shipped file the module still makes a log")
 
     # Asked with a default that no file sets, each key still answers the
     # value the file gives it.
@@ -109,7 +124,8 @@ def main():
         sys.exit("with ResumeKey=13 in the shipped file, holding Enter doesn't leave the rewind")
     if "-0.0 s" not in texts(lines):
         sys.exit("the shipped settings draw no seconds label while rewinding")
-    print(f"{ini}: {got}, pad off, hint and seconds on, {minute} frames of {frame_ms} ms kept")
+    print(f"{ini}: {got}, pad off, hint and seconds on, {minute} frames of {frame_ms} ms kept, "
+          "log on")
 
 
 main()

@@ -215,6 +215,7 @@ class Keys:
     label shows while rewinding."""
     starts = "F7"
     label = True
+    logs = True  # the shipped settings keep the log
 
     def __init__(self, process, window):
         self.window = window
@@ -241,8 +242,9 @@ class Keys:
 
 class Hold(Keys):
     """The player at the keyboard with [Keys] Hold=1 alone: F7 held rewinds
-    and runs back by itself, letting it go plays on. No label."""
+    and runs back by itself, letting it go plays on. No label, no log."""
     label = False
+    logs = False
 
     @staticmethod
     def args(work):
@@ -267,6 +269,7 @@ class Pad:
     don't turn the label on."""
     starts = "pad Back"
     label = False
+    logs = False
 
     def __init__(self, process, window):
         self.process = process
@@ -362,6 +365,15 @@ def session(sim, controls):
                          r"  recorded there .*: 0\.000 m apart", report):
             fail("the report shows no scrubbed and restored rewind:\n" + report)
         ending = re.search(r"The player ended at .*", report)[0]
+        # The module's log is kept in the folder played in, and the report
+        # says where, only when the settings turn it on.
+        log = os.path.join(os.path.realpath(work), "Quorvat.log")
+        said = ("The module's support log: " + log) in report
+        if said != controls.logs or os.path.exists(log) != controls.logs:
+            fail("the log is%s kept and%s named:\n%s"
+                 % ("" if os.path.exists(log) else " not", "" if said else " not", report))
+        if controls.logs and "rewind (F7)" not in open(log, newline="").read():
+            fail("the log has no line for the rewind")
 
         # The record plays again in the live world: the same calls of the
         # module and the same end, across the rewind.

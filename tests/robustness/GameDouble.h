@@ -16,6 +16,7 @@
 #include "HostControl.h"
 #include "WinApiControl.h"
 #include "host/CustomFiberThread.h"
+#include "log/SupportLog.h"
 #include "state/History.h"
 #include "state/RewindState.h"
 
@@ -267,6 +268,7 @@ class GameDouble : public HostHandler, public WinApiHandler {
 
 // Puts the module's static state back to how a fresh load finds it.
 inline void ResetModuleState() {
+  CloseSupportLog();  // its descriptor, and the file's lock with it
   rewindState = RewindState{};
   historySet = HistorySet{};
   scriptThread.enableKey = 0;
