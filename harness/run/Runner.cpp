@@ -102,8 +102,6 @@ struct HostInstalled {
   }
 };
 
-}  // namespace
-
 // Copies the support log the module made in the working directory, once the
 // module is unloaded (its file closed), whether the run ended well or in a
 // fault: the log says what led up to it.
@@ -127,6 +125,8 @@ class LogCopy {
   fs::path from_;
   fs::path to_;
 };
+
+}  // namespace
 
 RunResult RunScenario(const Scenario& scenario, World& world, const RunOptions& options) {
   std::string modulePath = fs::absolute(options.modulePath).string();
