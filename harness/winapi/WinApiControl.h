@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -57,6 +58,16 @@ class WinApiHandler {
   // How many of `bytes` one write may put on the disk: all of them, unless
   // a test plays a disk that fills up. Linux only.
   virtual DWORD OnWriteFile(DWORD bytes) { return bytes; }
+  // Whether a write that put fewer bytes on the disk than asked still
+  // answers TRUE, as Windows may: then only the count tells. Linux only.
+  virtual bool OnShortWriteSucceeds() { return false; }
+  // Whether there is an XInput library to be found: a test plays a machine
+  // without one. Linux only.
+  virtual bool OnXInputLibraryPresent() { return true; }
+  // The settings file's contents when a test keeps them itself, read for
+  // every key without going to the disk (empty reads as no file); null: the
+  // file on disk. Linux only.
+  virtual const std::string* OnProfileContents() { return nullptr; }
 };
 
 #if !defined(_WIN32)

@@ -212,7 +212,12 @@ DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWS
 }
 
 UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR fileName) {
-  if (handler != nullptr) handler->OnGetPrivateProfileIntW(section, key, defaultValue);
+  if (handler != nullptr) {
+    handler->OnGetPrivateProfileIntW(section, key, defaultValue);
+    if (const std::string* kept = handler->OnProfileContents()) {
+      return ProfileIntFromText(*kept, WideView(section), WideView(key), defaultValue);
+    }
+  }
   return ProfileIntFromFile(Utf8FromUtf16(WideView(fileName)), WideView(section), WideView(key),
                             defaultValue);
 }
@@ -287,7 +292,8 @@ BOOL WriteFile(HANDLE file, LPCVOID bytes, DWORD count, DWORD* written, LPVOID) 
     done += static_cast<DWORD>(n);
   }
   if (written != nullptr) *written = done;
-  return done == count;
+  return done == count ||
+         (done == allowed && handler != nullptr && handler->OnShortWriteSucceeds());
 }
 
 BOOL CloseHandle(HANDLE object) {
@@ -305,6 +311,7 @@ void GetLocalTime(SYSTEMTIME* time) {
 }
 
 DWORD FindXInputLibrary(LPWSTR buffer, DWORD size) {
+  if (handler != nullptr && !handler->OnXInputLibraryPresent()) return 0;
   Dl_info self{};
   if (dladdr(reinterpret_cast<void*>(&FindXInputLibrary), &self) == 0 ||
       self.dli_fname == nullptr) {
