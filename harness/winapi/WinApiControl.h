@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -64,10 +63,14 @@ class WinApiHandler {
   // Whether there is an XInput library to be found: a test plays a machine
   // without one. Linux only.
   virtual bool OnXInputLibraryPresent() { return true; }
-  // The settings file's contents when a test keeps them itself, read for
-  // every key without going to the disk (empty reads as no file); null: the
-  // file on disk. Linux only.
-  virtual const std::string* OnProfileContents() { return nullptr; }
+  // A settings read a test answers itself, as the file it stands for would
+  // read: true and `*value`, without the disk; false reads the file. Linux
+  // only.
+  virtual bool OnProfileInt(const char16_t* section, const char16_t* key, INT defaultValue,
+                            UINT* value) {
+    (void)section, (void)key, (void)defaultValue, (void)value;
+    return false;
+  }
 };
 
 #if !defined(_WIN32)

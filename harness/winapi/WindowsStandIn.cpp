@@ -214,9 +214,8 @@ DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWS
 UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR fileName) {
   if (handler != nullptr) {
     handler->OnGetPrivateProfileIntW(section, key, defaultValue);
-    if (const std::string* kept = handler->OnProfileContents()) {
-      return ProfileIntFromText(*kept, WideView(section), WideView(key), defaultValue);
-    }
+    UINT value = 0;
+    if (handler->OnProfileInt(section, key, defaultValue, &value)) return value;
   }
   return ProfileIntFromFile(Utf8FromUtf16(WideView(fileName)), WideView(section), WideView(key),
                             defaultValue);
