@@ -331,8 +331,9 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
   }
   file.push_back({u"Keys", u"Hold", AnyValue(in)});
   for (const char16_t* key : {u"Hint", u"Seconds"}) file.push_back({u"Overlay", key, AnyValue(in)});
-  // Mostly a few seconds, which a run of a few thousand frames fills and
-  // trims; else any number.
+  // Mostly a few seconds, which an input's frames fill and trim (a frame
+  // of a second fills one of them at once, a thousand of 0 ms reach the
+  // count cap of a one-second history); else any number.
   const UINT seconds = in.ConsumeBool()
                            ? static_cast<UINT>(in.ConsumeIntegralInRange<int32_t>(-1, 4))
                            : AnyValue(in);
@@ -341,6 +342,8 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
   return true;
 }
 
+// Past the 1,000-sample cap of a one-second history, and no further: the
+// fuzzer's time goes on more inputs rather than on ever longer ones.
 constexpr int kMaxFrames = 1200;
 
 // QUORVAT_FUZZ_TRACE=1 prints what an input does, to read a finding.
@@ -540,7 +543,7 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
   if (plan != nullptr && plan->nearlyFull && rewindState.logEnded == 0 &&
       rewindState.logBytes + plan->room < kLogCap) {
     // As if a long run of rewinds had filled it: the cap comes within the
-    // few thousand frames an input runs.
+    // frames an input runs.
     game->countedAhead = kLogCap - plan->room - rewindState.logBytes;
     rewindState.logBytes += game->countedAhead;
   }
