@@ -123,6 +123,18 @@ row("the same with 1,000,000 samples kept / with 10",
     f"{million / ten:.2f} ({million / 1000:.2f} / {ten / 1000:.2f} µs)", "≤ 1.1",
     million / ten <= 1.1)
 
+# Marks on the timeline: a rewind frame with the mark key pressed, the
+# seconds label on, from the same run; with 16 marks it jumps and draws 16
+# ticks, costing in the marks and not in the samples.
+text, marked = timed("BM_RewindFrameMarkPressed/2000/16")
+none = ns("BM_RewindFrameMarkPressed/2000/0")
+rows.append(("rewind frame, mark pressed, 16 marks kept (a jump, 16 ticks), seconds on",
+             f"{text}; none kept: {none / 1000:.2f} µs", "—", "—"))
+few, million = ns("BM_RewindFrameMarkPressed/15/16"), ns("BM_RewindFrameMarkPressed/1000000/16")
+row("the same with 1,000,001 samples kept / with 16",
+    f"{million / few:.2f} ({million / 1000:.2f} / {few / 1000:.2f} µs)", "≤ 1.1",
+    million / few <= 1.1)
+
 fps = sim_frames / sim_seconds
 rows.append(("quorvat-sim run, trace to a file", f"{fps:,.0f} frames/s "
              f"({sim_frames} frames in {sim_seconds:.1f} s)", "—", "—"))
