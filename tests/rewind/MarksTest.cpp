@@ -102,21 +102,21 @@ TEST(Marks, TheKeyAndChordInForceAreAskedRightAfterTheToggleAndNamedUnderTheHint
 }
 
 TEST(Marks, AJumpGoesToTheNearestOlderMarkThenRoundInPlaceOfTheScrubStep) {
-  // Marks on the samples of frames 2 and 5 of ten, at a tenth of a second a
+  // Marks on the samples of frames 2 and 5 of eleven, at a tenth of a second a
   // frame. The entry frame jumps (with Z held it does not scrub), then the
   // next mark, then round to the newest mark; the keys scrub on from there.
   const json timeline = {
-      At(10, {{"press", {"F7", kF8}}, {"hold", {"Z"}}}),
-      At(11, {{"press", {kF8}}}),
+      At(11, {{"press", {"F7", kF8}}, {"hold", {"Z"}}}),
       At(12, {{"press", {kF8}}}),
-      At(14, {{"press", {"F7"}}, {"release", {"Z"}}}),
+      At(13, {{"press", {kF8}}}),
+      At(15, {{"press", {"F7"}}, {"release", {"Z"}}}),
   };
-  json scenario = Recorded(10, 15, "[Keys]\nMarkKey=119\n[Overlay]\nSeconds=1\n[Settings]\nLog=1\n",
+  json scenario = Recorded(11, 16, "[Keys]\nMarkKey=119\n[Overlay]\nSeconds=1\n[Settings]\nLog=1\n",
                            {2, 5}, timeline);
   scenario["world"]["clockUs"] = 100000;
   const Trace trace = RunScenario(scenario);
-  EXPECT_EQ(PlacedX(trace, 10, 13), (Calls{"5", "2", "5", "4"}));
-  for (int f : {10, 11, 12}) {
+  EXPECT_EQ(PlacedX(trace, 11, 14), (Calls{"5", "2", "5", "4"}));
+  for (int f : {11, 12, 13}) {
     SCOPED_TRACE(f);
     EXPECT_EQ(trace.Frame(f, {"GetKeyState"}), Calls{"GetKeyState(32)"});  // the resume key only
     EXPECT_EQ(trace.Count(f, "QueryScrubStep") + trace.Count(f, "CueRewindIdle") +
@@ -126,26 +126,26 @@ TEST(Marks, AJumpGoesToTheNearestOlderMarkThenRoundInPlaceOfTheScrubStep) {
   }
   // A tick a mark, oldest first, after the fill and before the label, which
   // sums the samples newer than the mark.
-  const Calls drawn = trace.Frame(10, {"DrawScreenRect", "DrawScreenText"});
+  const Calls drawn = trace.Frame(11, {"DrawScreenRect", "DrawScreenText"});
   ASSERT_EQ(drawn.size(), 8u);  // the stamp, four shapes, two ticks, the label
   const size_t afterX = drawn[3].find(',') + 1;
   const std::string lineY = drawn[3].substr(afterX, drawn[3].find(',', afterX) - afterX);
   for (int n = 0; n < 2; ++n) {
-    const double index = n == 0 ? 7.0 : 4.0;
+    const double index = n == 0 ? 8.0 : 5.0;
     char tick[96];
     std::snprintf(
         tick, sizeof tick, "DrawScreenRect(%.9g,%s,0.00400000019,0.0299999993,255,200,0,255)",
-        static_cast<double>(static_cast<float>(static_cast<double>(0.6f) - index / 10.0 / 5.0)),
+        static_cast<double>(static_cast<float>(static_cast<double>(0.6f) - index / 11.0 / 5.0)),
         lineY.c_str());
     EXPECT_EQ(drawn[5 + n], tick);
   }
-  EXPECT_EQ(drawn[7].substr(drawn[7].rfind(',') + 1), "\"-0.4 s\")");
+  EXPECT_EQ(drawn[7].substr(drawn[7].rfind(',') + 1), "\"-0.5 s\")");
   EXPECT_EQ(LogEvents(scenario),
             (Calls{"frame 2: mark, 1 marks kept", "frame 5: mark, 2 marks kept",
-                   "frame 10: rewind (F7), 10 samples kept, 0.9 s of play",
-                   "frame 10: jump to 4 samples back", "frame 11: jump to 7 samples back",
-                   "frame 12: jump to 4 samples back",
-                   "frame 14: play on (F7) from 5 samples back, 0.5 s"}));
+                   "frame 11: rewind (F7), 11 samples kept, 1.0 s of play",
+                   "frame 11: jump to 5 samples back", "frame 12: jump to 8 samples back",
+                   "frame 13: jump to 5 samples back",
+                   "frame 15: play on (F7) from 6 samples back, 0.6 s"}));
 
   // With no mark kept a press does nothing at all in a rewind frame.
   const Trace none = RunScenario(
@@ -206,12 +206,16 @@ TEST(Marks, HoldingAfterAJumpStaysOnTheMarkUntilANewerKeyMovesIt) {
       At(8, {{"press", {"F7", kF8}}, {"hold", {"F7"}}}),
       At(11, {{"hold", {"X"}}}),
       At(12, {{"release", {"X"}}}),
-      At(13, {{"release", {"F7"}}}),
+      At(13, {{"release", {"F7"}}, {"world", {{"charPos", {13, 0, 1}}}}}),
+      At(14, {{"press", {"F7", kF8}}, {"hold", {"F7"}}}),  // pinned again ...
+      At(15, {{"release", {"F7"}}, {"world", {{"charPos", {15, 0, 1}}}}}),
+      At(16, {{"press", {"F7"}}, {"hold", {"F7"}}}),  // ... but not past the leave
   };
-  const Trace trace = RunScenario(Recorded(8, 14, "[Keys]\nHold=1\nMarkKey=119\n", {3}, timeline));
+  const Trace trace = RunScenario(Recorded(8, 18, "[Keys]\nHold=1\nMarkKey=119\n", {3}, timeline));
   EXPECT_EQ(PlacedX(trace, 8, 12), (Calls{"3", "3", "3", "4", "3"}));
+  EXPECT_EQ(PlacedX(trace, 16, 17), (Calls{"13", "7"}));
   EXPECT_EQ(trace.Count(9, "QueryScrubStep") + trace.Count(10, "QueryScrubStep"), 0);
-  EXPECT_EQ(trace.All("CueModeSwitch"), (Calls{"8:CueModeSwitch(250)", "13:CueModeSwitch(500)"}));
+  EXPECT_EQ(trace.Count("CueModeSwitch"), 5);  // in at 8, 14 and 16, out at 13 and 15
 }
 
 }  // namespace
