@@ -130,6 +130,12 @@ void ScreenLink::Broken(const std::string& what) {
   throw RunError("the screen (" + program_ + ") " + what + ending);
 }
 
+void ScreenLink::Lost() {
+  // Its end closed, whichever way this side found out.
+  if (errno == EPIPE || errno == ECONNRESET || errno == 0) Broken("has ended");
+  Broken("can't be reached: " + std::string(std::strerror(errno)));
+}
+
 void ScreenLink::Send(uint32_t kind, const std::string& body) {
   if (fd_ < 0) Broken("is gone");
   std::string all;
@@ -141,7 +147,7 @@ void ScreenLink::Send(uint32_t kind, const std::string& body) {
     // the game before it can unload the module.
     ssize_t n = send(fd_, all.data() + sent, all.size() - sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Broken("has gone: " + std::string(std::strerror(errno)));
+    if (n <= 0) Lost();
     sent += static_cast<size_t>(n);
   }
 }
@@ -160,10 +166,10 @@ void ScreenLink::ReadFully(void* to, size_t count, int timeoutMs) {
     if (polled == 0) {
       Broken("has not answered in " + std::to_string(timeoutMs / 1000) + " s");
     }
+    errno = 0;
     ssize_t n = read(fd_, at + got, count - got);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Broken("has gone: " + std::string(std::strerror(errno)));
-    if (n == 0) Broken("has ended");
+    if (n <= 0) Lost();
     got += static_cast<size_t>(n);
   }
 }

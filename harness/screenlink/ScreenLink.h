@@ -34,6 +34,7 @@ class ScreenLink {
 
  private:
   [[noreturn]] void Broken(const std::string& what);
+  [[noreturn]] void Lost();
   void ReadFully(void* to, size_t count, int timeoutMs);
   void Close();
 
