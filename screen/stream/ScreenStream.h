@@ -6,16 +6,19 @@
 //
 // quorvat-sim starts quorvat-screen from its own folder with one end of a
 // socket pair (a two-way pipe) as file descriptor kScreenFd, and the mode
-// as its one argument:
+// in its arguments:
 //
 //   quorvat-screen pictures   the demo: the game sends kModel, kFrame and
 //                             kRewind messages for the whole run, then one
 //                             kPicture per picture to draw, then kEnd; the
 //                             screen answers kEnd with one kDone.
-//   quorvat-screen window     play: the screen opens the window and answers
-//                             with one kDone (empty: open; else why not).
-//                             Then, once a frame, the game sends the models
-//                             when they change and one kShow; the screen
+//   quorvat-screen window FRAME_MS [--virtual-pad]
+//                             play, a frame every FRAME_MS milliseconds, with
+//                             the virtual pad or not: the screen opens the
+//                             window and answers with one kDone (empty:
+//                             open; else why not, in a line for the person).
+//                             Then the game sends the models (kModel) once,
+//                             and, once a frame, one kShow; the screen
 //                             draws it, waits for the frame's time, takes
 //                             the keys and the pad, and answers with one
 //                             kInput. The game closing its end ends the
