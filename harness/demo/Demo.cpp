@@ -14,6 +14,7 @@
 #include "run/ModuleLoader.h"
 #include "run/RunError.h"
 #include "run/Runner.h"
+#include "screenlink/ScreenLink.h"
 
 namespace fs = std::filesystem;
 
@@ -220,6 +221,9 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
   // The script is read and checked before anything is written.
   Scenario scenario = options.script ? LoadScenarioFile(*options.script) : BuiltInDemoScenario();
 
+  // A screen program that isn't there is told before the run, not after it.
+  if (options.pictures) ScreenProgramPath();
+
   DemoRun run;
   run.outDir = options.outDir;
   std::error_code error;
@@ -278,14 +282,13 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
   }
 
   if (options.pictures && !frames.empty()) {
+    std::vector<PictureRequest> requests;
     for (const PictureMoment& moment : ChooseMoments(frames, run.rewinds)) {
-      std::string path = (fs::path(options.outDir) / moment.name).string();
-      DrawScreen(frames, static_cast<size_t>(moment.frame), world.Models(), path);
-      run.pictures.push_back(path);
+      requests.push_back({moment.frame, (fs::path(options.outDir) / moment.name).string()});
     }
-    std::string overview = (fs::path(options.outDir) / "overview.png").string();
-    DrawOverview(frames, run.rewinds, world.Models(), overview);
-    run.pictures.push_back(overview);
+    requests.push_back({-1, (fs::path(options.outDir) / "overview.png").string()});
+    DrawPictures(frames, run.rewinds, world.Models(), requests);
+    for (const PictureRequest& r : requests) run.pictures.push_back(r.path);
   }
   return run;
 }

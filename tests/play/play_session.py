@@ -7,6 +7,7 @@ the window's pixels (xwd), the status from the window's title.
   play_session.py SIM pad          the same with the virtual game pad, unplugged at the end
   play_session.py SIM hold         the same with [Keys] Hold=1: F7 held rewinds, let go plays on
   play_session.py SIM no-display   no display: exit 1 with the message
+  play_session.py SIM screen-gone  the window's program killed: the game still keeps the session
   play_session.py SIM picture PNG  the README's picture, in the middle of a rewind
 
 Every wait is for a condition, with a generous timeout (for what takes
@@ -408,6 +409,35 @@ def no_display(sim):
              % (done.returncode, done.stderr))
 
 
+def screen_gone(sim):
+    """The screen program dies mid-session: the game's side says so, exits 1,
+    and still unloads the module and keeps the record and the trace."""
+    work = tempfile.mkdtemp(prefix="quorvat-play-gone-")
+    record, trace = os.path.join(work, "session.json"), os.path.join(work, "play.jsonl")
+    with Display() as display:
+        process, window = start_play(display, sim, work, "--record", record, "--trace", trace)
+        try:
+            wait_for("some frames", lambda: (lambda s: s and s["frame"] > 30)(window.status()))
+            with open("/proc/%d/task/%d/children" % (process.pid, process.pid)) as children:
+                screen = int(children.read().split()[0])
+            os.kill(screen, signal.SIGKILL)
+            _, err = process.communicate(timeout=TIMEOUT)
+        finally:
+            if process.poll() is None:
+                process.kill()
+    # The last line: a sanitizer's build may warn of its own before.
+    if process.returncode != 1 or not re.fullmatch(
+            r"quorvat-sim: play: the screen \(.*quorvat-screen\) has ended "
+            r"\(killed by signal 9\)", (err.splitlines() or [""])[-1]):
+        fail("expected exit 1 and a last line on the screen's end, got %d: %r"
+             % (process.returncode, err))
+    traced = subprocess.run([sim, "run", record], capture_output=True, text=True)
+    with open(trace, "rb") as kept:
+        if traced.returncode != 0 or kept.read() != traced.stdout.encode():
+            fail("the record does not trace as the session did: " + traced.stderr)
+    shutil.rmtree(work)
+
+
 def picture(sim, path):
     """Runs to the car, drives east past the parked cars, rewinds and holds
     Z: the README's picture is of that moment."""
@@ -447,5 +477,7 @@ if __name__ == "__main__":
         session(sim, Hold)
     elif mode == "no-display":
         no_display(sim)
+    elif mode == "screen-gone":
+        screen_gone(sim)
     else:
         picture(sim, sys.argv[3])
