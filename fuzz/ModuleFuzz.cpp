@@ -251,10 +251,13 @@ uint32_t* WordField(GameValues& v, uint8_t which) {
   return fields[which % std::size(fields)];
 }
 
+// The settings file's mark key: any input that writes the file has marks.
+constexpr int kMarkKey = 119;
+
 int Key(FuzzedDataProvider& in) {
   const RewindState& s = rewindState;
-  const int keys[] = {118,      VK_SPACE,   'Z',        'X',        VK_LEFT,
-                      VK_RIGHT, s.olderKey, s.newerKey, s.resumeKey};
+  const int keys[] = {118,      VK_SPACE,   'Z',        'X',         VK_LEFT,
+                      VK_RIGHT, s.olderKey, s.newerKey, s.resumeKey, kMarkKey};
   if (in.ConsumeBool()) {
     return keys[in.ConsumeIntegralInRange<size_t>(0, std::size(keys) - 1)] & 0xFF;
   }
@@ -293,7 +296,7 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
                                            : static_cast<int32_t>(in.ConsumeIntegral<uint32_t>());
     text += std::string(key) + "=" + std::to_string(value) + "\r\n";
   }
-  text += "Hold=" + AnyValue(in) + "\r\n[Overlay]\r\n";
+  text += "Hold=" + AnyValue(in) + "\r\nMarkKey=" + std::to_string(kMarkKey) + "\r\n[Overlay]\r\n";
   for (const char* key : {"Hint", "Seconds"}) {
     text += std::string(key) + "=" + AnyValue(in) + "\r\n";
   }
@@ -476,6 +479,12 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
         // What the settings file's [Pad] section may say, any chord included.
         rewindState.padEnabled = in.ConsumeBool() ? 1 : 0;
         rewindState.padToggleButtons = in.ConsumeIntegral<uint16_t>();
+        // A mark chord that shares all but one of the toggle chord's
+        // buttons, as the settings may set it (never the toggle chord).
+        rewindState.markButtons =
+            rewindState.padEnabled != 0
+                ? static_cast<uint16_t>(rewindState.padToggleButtons ^ 0x8000u)
+                : 0;
         break;
       case 10:
         v.counterStep = ClockValue(in, 16667);
@@ -490,12 +499,15 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
         for (int i = 0; i < run && frame < kMaxFrames; ++i, ++frame) {
           const uint32_t before = historySet.posX.SampleCount();
           game->frame = frame;
+          const bool markPressed = rewindState.markKey != 0 && v.pressed[kMarkKey];
           if (!clock.Frame(v)) {
             Broken(frame, "a frame's length is not the millisecond marks its counter passed");
           }
           if (const char* broken = BrokenInvariant()) Broken(frame, broken);
           if (const char* broken = BrokenFrameMsTotal()) Broken(frame, broken);
           if (const char* broken = BrokenSecondsSum()) Broken(frame, broken);
+          const bool jumpAsked = markPressed && !v.pressed[kMarkKey] && rewindState.rewinding != 0;
+          if (const char* broken = BrokenMarks(jumpAsked)) Broken(frame, broken);
           const uint32_t after = historySet.posX.SampleCount();
           // A frame after a pause trims many samples from a history in seconds.
           if (after > before + 1 || (after + 1 < before && rewindState.recSeconds == 0)) {

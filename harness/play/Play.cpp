@@ -74,8 +74,9 @@ std::string HelpLine(const ModuleKeys& keys, bool pad) {
                                        name(keys.newerKey) + "/Right forward, let go play on  "
                                  : name(keys.enableKey) + " rewind/resume  " + name(keys.olderKey) +
                                        "/Left back  " + name(keys.newerKey) + "/Right forward  ";
+  const std::string mark = keys.markKey != 0 ? name(keys.markKey) + " mark/jump  " : "";
   return "WASD walk (Shift runs) or drive  E car in/out  " + rewind + name(keys.resumeKey) +
-         " resume  Esc quit";
+         " resume  " + mark + "Esc quit";
 }
 
 }  // namespace

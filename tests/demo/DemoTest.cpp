@@ -92,7 +92,19 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   EXPECT_NE(run.trace.find("\"STRING\",\"-3.3 s\"]"), std::string::npos);
   std::string report = DemoReport(run);
   EXPECT_NE(report.find("Rewind 1: F7 at frame 400"), std::string::npos) << report;
-  EXPECT_NE(report.find("Rewind 2"), std::string::npos) << report;
+  // The second rewind jumps back to the mark dropped before the turn, and
+  // plays on from it; the ticks show the mark on the timeline meanwhile.
+  EXPECT_NE(report.find("Rewind 2: F7 at frame 840 at (113.7, 13.9), 735 samples kept\n"
+                        "  jumped to the mark of frame 755\n"
+                        "  resumed at frame 895, 84 samples back (2.8 s of play), on foot, from "
+                        "the sample of frame 755\n"),
+            std::string::npos)
+      << report;
+  // The tick 84 of 735 samples back: 0.6 - (84 / 735) / 5.
+  EXPECT_NE(run.trace.find("{\"frame\":852,\"native\":\"DrawScreenRect\",\"hash\":\"0xDD2BFC77\","
+                           "\"args\":[0.577142894,0.932920575,0.00400000019,0.0299999993,255,200,"
+                           "0,255]}"),
+            std::string::npos);
   EXPECT_NE(report.find(run.tracePath), std::string::npos) << report;
   // The shipped settings turn the log on: it lies beside the trace and the
   // report names it; its lines match the report's rewinds.
@@ -100,7 +112,11 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   EXPECT_NE(report.find("support log: " + run.logPath), std::string::npos) << report;
   const std::string log = ReadFile(out / "Quorvat.log");
   EXPECT_NE(log.find("frame 400: rewind (F7), 400 samples kept, 13.2 s of play\r\n"
-                     "frame 505: play on (F7) from 80 samples back, 2.6 s\r\n"),
+                     "frame 505: play on (F7) from 80 samples back, 2.6 s\r\n"
+                     "frame 755: mark, 1 marks kept\r\n"
+                     "frame 840: rewind (F7), 735 samples kept, 24.2 s of play\r\n"
+                     "frame 845: jump to 84 samples back\r\n"
+                     "frame 895: play on (Space) from 84 samples back, 2.8 s\r\n"),
             std::string::npos)
       << log;
 

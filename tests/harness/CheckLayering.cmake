@@ -23,7 +23,7 @@ foreach(room IN LISTS ROOMS)
         list(APPEND faults "${source}: includes the screen program's ${header}")
       elseif(prefix IN_LIST above)
         list(APPEND faults "${source}: ${room}/ includes ${header}, from a room above it")
-      elseif(prefix MATCHES "^(host|state|settings|record|rewind|overlay)$"
+      elseif(prefix MATCHES "^(host|state|settings|record|rewind|overlay|log|marks)$"
              AND NOT header STREQUAL "host/Snapshot.h")
         list(APPEND faults "${source}: includes the module's ${header}; only host/Snapshot.h is shared")
       endif()
