@@ -326,6 +326,61 @@ void BM_RewindEntryAndLeave(benchmark::State& state) {
   state.counters["samples"] = samples;
 }
 
+// A rewind frame in which the mark key is pressed, the seconds label on:
+// with 16 marks spread over the history it jumps to the next (round and
+// round) and draws 16 ticks; with none the press does nothing. Arguments:
+// recSize, and the marks kept. Finding the next mark, setting the label's
+// sum and drawing the ticks cost in the marks, not in the samples, so the
+// frame costs the same with a million samples as with sixteen (the fewest
+// that hold sixteen marks, one a sample).
+constexpr int kMarkKey = 119;
+
+void BM_RewindFrameMarkPressed(benchmark::State& state) {
+  const auto recSize = static_cast<uint32_t>(state.range(0));
+  const auto marks = static_cast<int>(state.range(1));
+  Prepare(Scene::kFoot, recSize, true, kSeconds);
+  RewindState& s = rewindState;
+  const HistorySet& h = historySet;
+  const uint32_t count = h.posX.SampleCount();
+  // The marks, oldest first, spread from the oldest sample to the newest,
+  // each with the running total its sample's push left: set here, untimed,
+  // as recording frames with the key pressed would have set them.
+  s.markKey = kMarkKey;
+  s.markCount = 0;
+  uint64_t newerMs = 0;  // the lengths of the samples newer than index i
+  uint32_t i = 0;
+  for (int m = marks - 1; m >= 0; --m) {
+    const uint32_t index = static_cast<uint32_t>(uint64_t{count - 1} * static_cast<uint32_t>(m) /
+                                                 static_cast<uint32_t>(kMostMarks - 1));
+    for (; i < index; ++i) newerMs += h.frameMsHist[i];
+    s.marks[s.markCount++] = {h.samplesPushed - index, h.frameMsPushed - newerMs};
+  }
+  const uint64_t callsBefore = game->nativeCalls;
+  for (auto _ : state) {
+    game->values.pressed[kMarkKey] = true;
+    RunFrame();
+  }
+  state.counters["natives_per_frame"] = static_cast<double>(game->nativeCalls - callsBefore) /
+                                        static_cast<double>(state.iterations());
+  state.counters["samples"] = count;
+  // The last jump landed on a mark, with the label's sum of the lengths
+  // newer than it; without marks the press moved nothing.
+  bool onAMark = marks == 0 && s.playIndex == 0 && s.scrubBackMs == 0;
+  for (int m = 0; m < s.markCount; ++m) {
+    const Mark& mark = s.marks[m];
+    onAMark = onAMark || (h.samplesPushed - mark.serial == static_cast<uint64_t>(s.playIndex) &&
+                          s.scrubBackMs == h.frameMsPushed - mark.msPushed);
+  }
+  if (s.rewinding != 1 || s.markCount != marks || !onAMark) {
+    state.SkipWithError("not rewinding onto the marks");
+  }
+  // Back to the prepared rewind, which kept no marks.
+  s.markKey = 0;
+  s.markCount = 0;
+  s.playIndex = 0;
+  s.scrubBackMs = 0;
+}
+
 constexpr int kRepetitions = 5;
 
 BENCHMARK(BM_RecordFootFrame)
@@ -357,6 +412,13 @@ BENCHMARK(BM_RewindEntryAndLeave)
     ->Args({2000, 1})
     ->Args({10, 1})
     ->Args({1000000, 1})
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RewindFrameMarkPressed)
+    ->Args({2000, 0})
+    ->Args({2000, 16})
+    ->Args({15, 16})
+    ->Args({1000000, 16})
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 

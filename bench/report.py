@@ -123,6 +123,22 @@ row("the same with 1,000,000 samples kept / with 10",
     f"{million / ten:.2f} ({million / 1000:.2f} / {ten / 1000:.2f} µs)", "≤ 1.1",
     million / ten <= 1.1)
 
+# Marks on the timeline: a rewind frame with the mark key pressed, the
+# seconds label on, from the same run; with 16 marks it jumps and draws 16
+# ticks, costing in the marks and not in the samples. Sixteen samples all sit
+# in the cache, while each jump over a longer history reads its samples at a
+# new place: the ratio to 2,001 samples is the one the marks' own work sets.
+text, marked = timed("BM_RewindFrameMarkPressed/2000/16")
+none = ns("BM_RewindFrameMarkPressed/2000/0")
+rows.append(("rewind frame, mark pressed, 16 marks kept (a jump, 16 ticks), seconds on",
+             f"{text}; none kept: {none / 1000:.2f} µs", "—", "—"))
+few, million = ns("BM_RewindFrameMarkPressed/15/16"), ns("BM_RewindFrameMarkPressed/1000000/16")
+rows.append(("the same with 1,000,001 samples kept / with 16",
+             f"{million / few:.2f} ({million / 1000:.2f} / {few / 1000:.2f} µs)", "—", "—"))
+row("the same with 1,000,001 samples kept / with 2,001",
+    f"{million / marked:.2f} ({million / 1000:.2f} / {marked / 1000:.2f} µs)", "≤ 1.1",
+    million / marked <= 1.1)
+
 fps = sim_frames / sim_seconds
 rows.append(("quorvat-sim run, trace to a file", f"{fps:,.0f} frames/s "
              f"({sim_frames} frames in {sim_seconds:.1f} s)", "—", "—"))

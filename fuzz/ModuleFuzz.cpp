@@ -288,10 +288,13 @@ uint32_t* WordField(GameValues& v, uint8_t which) {
   return fields[which % std::size(fields)];
 }
 
+// The settings file's mark key: any input that writes the file has marks.
+constexpr int kMarkKey = 119;
+
 int Key(FuzzedDataProvider& in) {
   const RewindState& s = rewindState;
-  const int keys[] = {118,      VK_SPACE,   'Z',        'X',        VK_LEFT,
-                      VK_RIGHT, s.olderKey, s.newerKey, s.resumeKey};
+  const int keys[] = {118,      VK_SPACE,   'Z',        'X',         VK_LEFT,
+                      VK_RIGHT, s.olderKey, s.newerKey, s.resumeKey, kMarkKey};
   if (in.ConsumeBool()) {
     return keys[in.ConsumeIntegralInRange<size_t>(0, std::size(keys) - 1)] & 0xFF;
   }
@@ -330,6 +333,7 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
     file.push_back({u"Keys", key, value});
   }
   file.push_back({u"Keys", u"Hold", AnyValue(in)});
+  file.push_back({u"Keys", u"MarkKey", kMarkKey});
   for (const char16_t* key : {u"Hint", u"Seconds"}) file.push_back({u"Overlay", key, AnyValue(in)});
   // Mostly a few seconds, which an input's frames fill and trim (a frame
   // of a second fills one of them at once, a thousand of 0 ms reach the
@@ -596,6 +600,12 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
         // What the settings file's [Pad] section may say, any chord included.
         rewindState.padEnabled = in.ConsumeBool() ? 1 : 0;
         rewindState.padToggleButtons = in.ConsumeIntegral<uint16_t>();
+        // A mark chord that shares all but one of the toggle chord's
+        // buttons, as the settings may set it (never the toggle chord).
+        rewindState.markButtons =
+            rewindState.padEnabled != 0
+                ? static_cast<uint16_t>(rewindState.padToggleButtons ^ 0x8000u)
+                : 0;
         break;
       case 10:
         v.counterStep = ClockValue(in, 16667);
@@ -611,11 +621,14 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
           const uint32_t before = historySet.posX.SampleCount();
           game->frame = frame;
           lengths.BeforeFrame();
+          const bool markPressed = rewindState.markKey != 0 && v.pressed[kMarkKey];
           if (!clock.Frame(v)) {
             Broken(frame, "a frame's length is not the millisecond marks its counter passed");
           }
           if (const char* broken = BrokenInvariant()) Broken(frame, broken);
           if (const char* broken = lengths.AfterFrame()) Broken(frame, broken);
+          const bool jumpAsked = markPressed && !v.pressed[kMarkKey] && rewindState.rewinding != 0;
+          if (const char* broken = BrokenMarks(jumpAsked)) Broken(frame, broken);
           const uint32_t after = historySet.posX.SampleCount();
           // A frame after a pause trims many samples from a history in seconds.
           if (after > before + 1 || (after + 1 < before && rewindState.recSeconds == 0)) {

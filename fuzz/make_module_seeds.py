@@ -4,7 +4,8 @@
 the ends, leaving, failing allocations, the player aids with an odd clock,
 rewinding by holding the key, a history in seconds trimmed after a pause
 and filled to its count cap by a clock that stands still, many rewinds with
-the log on) that random mutation alone would take long to find.
+the log on, marks dropped and jumped to) that random mutation alone would
+take long to find.
 
 The target reads every value through FuzzedDataProvider's integral
 functions, which take their bytes from the end of the input, the most
@@ -92,7 +93,7 @@ class Seed:
         return self.byte(1).byte(which).u32(value)
 
     KEYS = {"F7": 0, "SPACE": 1, "Z": 2, "X": 3, "LEFT": 4, "RIGHT": 5,
-            "OLDER": 6, "NEWER": 7, "RESUME": 8}
+            "OLDER": 6, "NEWER": 7, "RESUME": 8, "MARK": 9}
 
     def press(self, key):
         return self.byte(2).byte(1).byte(self.KEYS[key])
@@ -289,13 +290,36 @@ def logged_rewinds():
     return s
 
 
+def marked_rewinds():
+    # A settings file, so the mark key (F8) is on: marks dropped while
+    # playing, trimmed by a short history, one press in a frame whose gate is
+    # closed and one whose push fails; jumps round the marks, the keys
+    # scrubbing on from one, playing on from a mark; then held to rewind with
+    # a jump pinning the scrub, and the pad's mark chord (the toggle chord's
+    # buttons and Y).
+    s = Seed().header(12, aids=(90, 88, 32, 1, 1)).frames(5)
+    for _ in range(20):
+        s.press("MARK").frames(1).frames(2)
+    s.word(FRAME_STEP, 1).press("MARK").frames(1).word(FRAME_STEP, 16)
+    s.fail_allocations(40).press("MARK").frames(2)
+    s.press("F7").press("MARK").frames(1)
+    for _ in range(5):
+        s.press("MARK").frames(1)
+    s.toggle_held("OLDER").frames(2).toggle_held("OLDER").press("MARK").frames(1)
+    s.press("F7").press("MARK").frames(4).press("MARK").frames(2)
+    s.press("F7").frames(1).press("MARK").frames(1).press("F7").frames(3)
+    s.pad_settings(True, 48).pad(48 | 0x8000).frames(2).pad(0).frames(2)
+    s.pad(0x8000).frames(1).pad(48 | 0x8000).frames(2).pad(0).frames(3)
+    return s
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "module")
     os.makedirs(out, exist_ok=True)
     for make in (on_foot_rewind, vehicle_push_rewind, hostile_values, out_of_memory,
                  rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock,
                  fastest_clock, too_fast_clock, rec_seconds_pause_and_dead_clock, hold_rewind, rec_seconds_above_600,
-                 rec_seconds_negative, logged_rewinds):
+                 rec_seconds_negative, logged_rewinds, marked_rewinds):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
 

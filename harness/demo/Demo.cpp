@@ -14,6 +14,7 @@
 #include "run/ModuleLoader.h"
 #include "run/RunError.h"
 #include "run/Runner.h"
+#include "screenlink/ScreenLink.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +23,8 @@ namespace {
 // 30 frames a second. The player walks north to a parked car, drives east
 // past three parked cars while a van comes the other way, rewinds four
 // seconds with 'Z', goes forward a little with 'X' and resumes with F7;
-// later, on foot, rewinds two seconds and resumes with Space.
+// later, on foot, drops a mark with F8 just before turning, rewinds, jumps
+// back to the mark with F8 and resumes from it with Space.
 constexpr const char* kBuiltInScript = R"({
   "frames": 960,
   "moduleMtime": 1767270840,
@@ -52,9 +54,10 @@ constexpr const char* kBuiltInScript = R"({
     {"frame": 505, "press": ["F7"]},
     {"frame": 620, "world": {"charVel": [0, 0, 0]}},
     {"frame": 700, "world": {"inVehicle": false, "charVel": [1.2, 1.2, 0]}},
+    {"frame": 755, "press": [119]},
+    {"frame": 760, "world": {"charVel": [1.6, -0.6, 0]}},
     {"frame": 840, "press": ["F7"]},
-    {"frame": 850, "hold": ["Z"]},
-    {"frame": 880, "release": ["Z"]},
+    {"frame": 845, "press": [119]},
     {"frame": 895, "hold": ["SPACE"]},
     {"frame": 897, "release": ["SPACE"]}
   ]
@@ -101,6 +104,21 @@ double Distance(Vec3f a, Vec3f b) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+// The module's marks show as ticks on the timeline, in their own colour.
+bool DrewTicks(const LiveFrame& frame) {
+  for (const ScreenRect& r : frame.rects) {
+    if (r.r == 255 && r.g == 200 && r.b == 0) return true;
+  }
+  return false;
+}
+
+bool Pressed(const LiveFrame& frame, int32_t key) {
+  for (int k : frame.presses) {
+    if (k == key) return true;
+  }
+  return false;
+}
+
 // The timeline fill's width, or -1 when the frame drew none. The fill is
 // the one grey rectangle; its width is (playIndex / samples) / 5.
 float FillWidth(const LiveFrame& frame) {
@@ -121,6 +139,10 @@ std::string Point(Vec3f p) {
 RewindTrigger TriggerOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings) {
   RewindTrigger trigger;
   trigger.enableKey = state.enableKey;
+  const uint32_t markKey = ProfileIntFromText(settings.value_or(""), u"Keys", u"MarkKey", 0);
+  if (markKey >= 1 && markKey <= 254 && static_cast<int32_t>(markKey) != state.enableKey) {
+    trigger.markKey = static_cast<int32_t>(markKey);
+  }
   if (state.padEnabled != 0) {
     // The module reads the setting through the stand-in, which answers from
     // this text by the same rules.
@@ -176,6 +198,14 @@ void RewindFinder::Add(const LiveFrame& f, uint32_t samplesHeld) {
   }
   if (open_ && f.overlay) {
     lastFill_ = FillWidth(f);
+    // The mark key in a rewind frame with marks kept jumps to one; the fill
+    // then ends where the mark's tick stands.
+    RewindSummary& r = rewinds_.back();
+    if (trigger_.markKey != 0 && Pressed(f, trigger_.markKey) && DrewTicks(f) && lastFill_ >= 0) {
+      long index = std::lround(static_cast<double>(lastFill_) * 5.0 * r.samples);
+      if (index >= 0 && index < r.samples)
+        r.jumpedTo.push_back(kept_[static_cast<size_t>(index)].frame);
+    }
     if (lastFill_ > deepestFill_) {
       deepestFill_ = lastFill_;
       rewinds_.back().deepestFrame = f.frame;
@@ -219,6 +249,9 @@ std::vector<RewindSummary> FindRewinds(const std::vector<LiveFrame>& frames,
 DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progressIsTerminal) {
   // The script is read and checked before anything is written.
   Scenario scenario = options.script ? LoadScenarioFile(*options.script) : BuiltInDemoScenario();
+
+  // A screen program that isn't there is told before the run, not after it.
+  if (options.pictures) ScreenProgramPath();
 
   DemoRun run;
   run.outDir = options.outDir;
@@ -278,14 +311,13 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
   }
 
   if (options.pictures && !frames.empty()) {
+    std::vector<PictureRequest> requests;
     for (const PictureMoment& moment : ChooseMoments(frames, run.rewinds)) {
-      std::string path = (fs::path(options.outDir) / moment.name).string();
-      DrawScreen(frames, static_cast<size_t>(moment.frame), world.Models(), path);
-      run.pictures.push_back(path);
+      requests.push_back({moment.frame, (fs::path(options.outDir) / moment.name).string()});
     }
-    std::string overview = (fs::path(options.outDir) / "overview.png").string();
-    DrawOverview(frames, run.rewinds, world.Models(), overview);
-    run.pictures.push_back(overview);
+    requests.push_back({-1, (fs::path(options.outDir) / "overview.png").string()});
+    DrawPictures(frames, run.rewinds, world.Models(), requests);
+    for (const PictureRequest& r : requests) run.pictures.push_back(r.path);
   }
   return run;
 }
@@ -312,6 +344,7 @@ std::string RewindReport(const std::vector<RewindSummary>& rewinds, uint32_t fra
     ++n;
     s << "Rewind " << n << ": " << r.startedBy << " at frame " << r.enterFrame << " at "
       << Point(r.enterPos) << ", " << r.samples << " samples kept\n";
+    for (int64_t frame : r.jumpedTo) s << "  jumped to the mark of frame " << frame << "\n";
     if (r.leaveFrame < 0) {
       s << "  still rewinding when the run ended\n";
       continue;

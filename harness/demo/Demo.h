@@ -26,10 +26,13 @@ struct DemoOptions {
 struct RewindTrigger {
   int32_t enableKey = 118;
   uint16_t padMask = 0;
+  // The key that jumps to a mark while rewinding (0: none).
+  int32_t markKey = 0;
 };
 
-// The module's trigger after its first frame: its key from `state`, and with
-// its pad on the chord that `settings` (the settings text it read) gives.
+// The module's trigger after its first frame: its key from `state`, with its
+// pad on the chord that `settings` (the settings text it read) gives, and the
+// mark key by the module's rules (1 ... 254, not the toggle key).
 RewindTrigger TriggerOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings);
 // Names as the module's start-up hint gives them: "F7", "R", "5", "key 36";
 // "pad Back", "pad Start+Back".
@@ -47,9 +50,11 @@ struct RewindSummary {
   int32_t playIndex = -1;      // samples back from the newest at the resume; -1 unknown
   int64_t scrubbedFrame = -1;  // the frame in which that sample was recorded
   int64_t deepestFrame = -1;   // the rewind frame that was furthest back
-  Vec3f recordedPos;           // the player's position when that sample was recorded
-  Vec3f restoredPos;           // the player's position at the resume frame
-  double distance = -1;        // between the two; -1 unknown
+  // The frames whose samples the mark key jumped to, in order.
+  std::vector<int64_t> jumpedTo;
+  Vec3f recordedPos;     // the player's position when that sample was recorded
+  Vec3f restoredPos;     // the player's position at the resume frame
+  double distance = -1;  // between the two; -1 unknown
 };
 
 struct DemoRun {
@@ -67,7 +72,8 @@ struct DemoRun {
 };
 
 // The built-in script: a walk, a drive past parked cars, a rewind in the
-// car, driving on, a walk and a rewind on foot; with the shipped settings.
+// car, driving on, a walk with a mark dropped before a turn, and a rewind on
+// foot that jumps back to the mark; with the shipped settings.
 Scenario BuiltInDemoScenario();
 // The settings file that ships beside the DLL (package/Quorvat.ini), as it
 // was when the harness was built: what a player sees.

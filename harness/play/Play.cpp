@@ -2,17 +2,13 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "formats/ScenarioWriter.h"
 #include "play/PlayInput.h"
-#include "play/PlayPad.h"
 #include "play/PlayWindow.h"
 #include "run/ModuleLoader.h"
 #include "run/RunError.h"
@@ -41,57 +37,6 @@ std::optional<int64_t> FileTime(const std::string& path) {
   if (stat(path.c_str(), &status) != 0) return std::nullopt;
   return static_cast<int64_t>(status.st_mtime);
 }
-
-// Real time, one frame every `frameMs`. A frame that can't start within a
-// frame of its time is late: the clock then counts on from now, as a game
-// drops a frame, rather than racing to catch up.
-class FrameClock {
- public:
-  explicit FrameClock(uint32_t frameMs) : frame_(std::chrono::milliseconds(frameMs)) {}
-
-  void WaitForNextFrame() {
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point now = Clock::now();
-    if (frames_ == 0) {
-      start_ = due_ = now;
-    } else if (now < due_) {
-      std::this_thread::sleep_until(due_);
-    } else if (now - due_ > frame_) {
-      ++late_;
-      due_ = now;
-    }
-    Clock::time_point previous = last_;
-    last_ = Clock::now();
-    step_ = frames_ == 0 ? Clock::duration{} : last_ - previous;
-    due_ += frame_;
-    ++frames_;
-    // The frame rate over about the last second.
-    recent_.push_back(last_);
-    while (recent_.size() > 1 && last_ - recent_.front() > std::chrono::seconds(1)) {
-      recent_.pop_front();
-    }
-  }
-
-  double Seconds() const { return std::chrono::duration<double>(last_ - start_).count(); }
-  double RecentRate() const {
-    if (recent_.size() < 2) return 0;
-    double span = std::chrono::duration<double>(recent_.back() - recent_.front()).count();
-    return span > 0 ? (recent_.size() - 1) / span : 0;
-  }
-  int64_t Late() const { return late_; }
-  // The real time from the start of the frame before to this one's, in
-  // microseconds: what the module's performance counter moves on by.
-  uint32_t StepUs() const {
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(step_).count();
-    return us < 0 ? 0 : us > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(us);
-  }
-
- private:
-  std::chrono::steady_clock::duration frame_, step_{};
-  std::chrono::steady_clock::time_point start_, due_, last_;
-  int64_t frames_ = 0, late_ = 0;
-  std::deque<std::chrono::steady_clock::time_point> recent_;
-};
 
 std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate, bool pad) {
   char text[256];
@@ -129,8 +74,9 @@ std::string HelpLine(const ModuleKeys& keys, bool pad) {
                                        name(keys.newerKey) + "/Right forward, let go play on  "
                                  : name(keys.enableKey) + " rewind/resume  " + name(keys.olderKey) +
                                        "/Left back  " + name(keys.newerKey) + "/Right forward  ";
+  const std::string mark = keys.markKey != 0 ? name(keys.markKey) + " mark/jump  " : "";
   return "WASD walk (Shift runs) or drive  E car in/out  " + rewind + name(keys.resumeKey) +
-         " resume  Esc quit";
+         " resume  " + mark + "Esc quit";
 }
 
 }  // namespace
@@ -173,14 +119,7 @@ PlaySession RunPlay(const PlayOptions& options) {
                    " ms can't be played in real time; give --frame-ms 1 ... 1000");
   }
 
-  PlayWindow window;
-  PlayPad pad(options.virtualPad);
-  if (!pad.Unavailable().empty()) {
-    if (options.virtualPad) throw RunError("play: no game pads here: " + pad.Unavailable());
-    std::fprintf(stderr, "quorvat-sim play: no game pads here: %s\n", pad.Unavailable().c_str());
-  }
-  std::optional<VirtualPad> virtualPad;
-  if (options.virtualPad) virtualPad.emplace();
+  PlayWindow window(frameMs, options.virtualPad);
   // Whatever can't be kept is found out before anyone plays.
   Scenario record = start;
   if (options.record) {
@@ -198,7 +137,12 @@ PlaySession RunPlay(const PlayOptions& options) {
 
   LiveWorld world(start.world);
   world.KeepLastFrames(kFramesKept);
-  FrameClock clock(frameMs);
+  window.SetModels(world.Models());
+  // The screen's last answer: the keys and the pad for the frame to come,
+  // and its clock.
+  ScreenInput screen;
+  // Why the screen stopped the session, when it did.
+  std::optional<RunError> screenGone;
   PlayControls controls;
   std::optional<RewindFinder> finder;
   ModuleKeys moduleKeys;
@@ -215,30 +159,34 @@ PlaySession RunPlay(const PlayOptions& options) {
   run.liveInput = [&](int64_t frame, const QuorvatSnapshot& state,
                       std::vector<TimelineEntry>& now) {
     lastFrame = frame;
-    if (world.Frames().empty()) {
-      // Nothing to see yet: the keys wait for the first frame.
-      clock.WaitForNextFrame();
-      return true;
+    try {
+      if (world.Frames().empty()) {
+        // Nothing to see yet: the keys wait for the first frame.
+        screen = window.Show(nullptr, "", "");
+        return true;
+      }
+      const LiveFrame& last = world.Frames().back();
+      // The module has read its settings by the end of the first frame.
+      if (!finder) {
+        finder.emplace(TriggerOf(state, start.settings));
+        moduleKeys = KeysOf(state, start.settings);
+      }
+      finder->Add(last, state.sampleCount);
+      bool pad = screen.pad.pad.has_value();
+      screen = window.Show(&last, StatusLine(last, state, screen.framesASecond, pad),
+                           HelpLine(moduleKeys, pad));
+    } catch (const RunError& e) {
+      // The session ends as if the person had quit: the module is unloaded
+      // and checked, the record and trace kept; then the person is told.
+      screenGone.emplace(std::string("play: ") + e.what());
+      return false;
     }
     const LiveFrame& last = world.Frames().back();
-    // The module has read its settings by the end of the first frame.
-    if (!finder) {
-      finder.emplace(TriggerOf(state, start.settings));
-      moduleKeys = KeysOf(state, start.settings);
-    }
-    finder->Add(last, state.sampleCount);
-    window.Show(world.Frames(), world.Models(),
-                StatusLine(last, state, clock.RecentRate(), pad.Connected()),
-                HelpLine(moduleKeys, pad.Connected()));
-    clock.WaitForNextFrame();
-    if (virtualPad) virtualPad->TakeLines();
-    std::vector<KeyEvent> keys =
-        window.TakeKeyEvents([&pad](const SDL_Event& event) { pad.OnEvent(event); });
     std::optional<TimelineEntry> entry =
-        NextEntry(controls, keys, pad.Read(), last, moduleKeys, frameMs / 1000.0f);
+        NextEntry(controls, screen.keys, screen.pad, last, moduleKeys, frameMs / 1000.0f);
     if (controls.quit) return false;
-    if (clock.StepUs() != clockUs) {
-      clockUs = clock.StepUs();
+    if (screen.stepUs != clockUs) {
+      clockUs = screen.stepUs;
       if (!entry) entry.emplace();
       if (!entry->world) entry->world.emplace();
       entry->world->clockUs = clockUs;
@@ -271,8 +219,9 @@ PlaySession RunPlay(const PlayOptions& options) {
     throw;
   }
   keep(session.frames);
-  session.seconds = clock.Seconds();
-  session.lateFrames = clock.Late();
+  if (screenGone) throw *screenGone;
+  session.seconds = screen.seconds;
+  session.lateFrames = screen.lateFrames;
   if (finder) session.rewinds = finder->Rewinds();
   if (!world.Frames().empty()) {
     const LiveFrame& end = world.Frames().back();

@@ -21,7 +21,7 @@ struct PlayOptions {
   // as in a game's folder.
   std::string log = "Quorvat.log";
   std::optional<uint32_t> frameMs;  // none: the script's frame step, else 16
-  bool virtualPad = false;          // a pad driven from standard input (play/PlayPad.h)
+  bool virtualPad = false;          // a pad driven from standard input (screen/Pad.h)
   std::string modulePath;
 };
 

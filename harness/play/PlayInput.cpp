@@ -24,7 +24,8 @@ struct Stick {
 
 bool Forwarded(int key, const ModuleKeys& keys) {
   return key == keys.enableKey || key == keys.resumeKey || key == keys.olderKey ||
-         key == keys.newerKey || key == kVkLeft || key == kVkRight;
+         key == keys.newerKey || key == kVkLeft || key == kVkRight ||
+         (keys.markKey != 0 && key == keys.markKey);
 }
 
 float CarHeading(const LiveVehicle& v) {
@@ -103,6 +104,8 @@ ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>
   keys.olderKey = read(u"OlderKey", keys.olderKey);
   keys.newerKey = read(u"NewerKey", keys.newerKey);
   keys.resumeKey = read(u"ResumeKey", keys.resumeKey);
+  const int markKey = read(u"MarkKey", 0);
+  keys.markKey = markKey != keys.enableKey ? markKey : 0;
   return keys;
 }
 

@@ -1,6 +1,7 @@
 // What the person's keys mean, frame by frame. The module's own keys (the
 // toggle key, the resume and scrub keys of its settings, by default Space, Z
-// and X, and the left and right arrows) go to the stand-in
+// and X, the mark key when its settings set one, and the left and right
+// arrows) go to the stand-in
 // keyboard under their Windows key codes, every press kept; the movement
 // keys and the pad's left stick become what the live world takes from a
 // player: the wanted velocity, and getting into or out of a car. The game
@@ -60,11 +61,15 @@ struct ModuleKeys {
   // [Keys] Hold: the module rewinds while the toggle key (or the pad's
   // chord) is held, which the help line has to say.
   bool hold = false;
+  // [Keys] MarkKey as the module takes it: 1 ... 254 and not the toggle
+  // key, else 0 (none).
+  int markKey = 0;
 };
 
 // The module's keys after its first frame: the toggle key and Hold from
 // `state`, the others from `settings` (the settings text it read) by the
-// rules of its reads, a value outside 1 ... 254 keeping the default.
+// rules of its reads, a value outside 1 ... 254 keeping the default (for
+// the mark key, none).
 ModuleKeys KeysOf(const QuorvatSnapshot& state, const std::optional<std::string>& settings);
 
 // The entry that brings this frame's key events and pad to the module and

@@ -1,47 +1,43 @@
-// The window a person plays in (SDL2): the game's screen drawn with the
-// demo's renderer, the module's own shapes on top, and under it a strip
-// that belongs to the harness, with the status line and the key help.
+// The window a person plays in, as the game's process sees it: the screen
+// program draws it, keeps the game's pace and hands back the keys and the
+// pad, one exchange a frame (stream/ScreenStream.h).
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/Scenario.h"
 #include "play/PlayInput.h"
+#include "screenlink/ScreenLink.h"
 #include "world/LiveWorld.h"
 
-struct SDL_Window;
-struct SDL_Surface;
-union SDL_Event;
-
-// The game's screen, and the harness's strip below it.
-constexpr int kPlayViewWidth = 960;
-constexpr int kPlayViewHeight = 540;
-constexpr int kPlayStripHeight = 52;
+// What a frame's exchange brings back: the person's side and the clock.
+struct ScreenInput {
+  std::vector<KeyEvent> keys;  // since the frame before
+  PadInput pad;
+  uint32_t stepUs = 0;       // real time from the start of the frame before to this one's
+  double framesASecond = 0;  // over about the last second
+  double seconds = 0;        // from the first frame to this one
+  int64_t lateFrames = 0;    // frames that began more than a frame late
+};
 
 class PlayWindow {
  public:
-  // Opens the window. Throws RunError with one line that says how to get a
-  // display when there is none.
-  PlayWindow();
-  ~PlayWindow();
-  PlayWindow(const PlayWindow&) = delete;
-  PlayWindow& operator=(const PlayWindow&) = delete;
+  // Starts the screen program and opens the window, one frame every
+  // `frameMs`; with `virtualPad` a pad driven by lines on standard input
+  // (the screen's too) is plugged in. Throws RunError with the screen's
+  // reason when there is no window: no display, say.
+  PlayWindow(uint32_t frameMs, bool virtualPad);
 
-  // Shows the screen as `frames.back()` ended, with the harness's two lines
-  // beneath it; the status line is also the window's title.
-  void Show(const std::vector<LiveFrame>& frames, const std::map<int32_t, ScriptedModel>& models,
-            const std::string& status, const std::string& help);
-
-  // The key events since the last call, under their Windows key codes.
-  // Closing the window comes as Escape. Every other event goes to `others`.
-  std::vector<KeyEvent> TakeKeyEvents(const std::function<void(const SDL_Event&)>& others);
+  void SetModels(const std::map<int32_t, ScriptedModel>& models);
+  // Shows the screen as `frame` ended (none: nothing played yet), with the
+  // harness's two lines beneath it, waits for the next frame's time and
+  // returns what came meanwhile. Throws RunError when the screen has gone or
+  // stopped answering.
+  ScreenInput Show(const LiveFrame* frame, const std::string& status, const std::string& help);
 
  private:
-  void Close();
-
-  SDL_Window* window_ = nullptr;
-  SDL_Surface* canvas_ = nullptr;  // what cairo draws on, copied to the window
+  ScreenLink screen_;
 };

@@ -120,6 +120,7 @@ uint32_t LiveWorld::ClockStepUs() const {
 }
 
 void LiveWorld::Apply(const TimelineEntry& entry) {
+  current_.presses.insert(current_.presses.end(), entry.press.begin(), entry.press.end());
   if (entry.setsPad) {
     padButtons_ = entry.pad ? entry.pad->buttons : 0;
     current_.padButtons = padButtons_;

@@ -54,6 +54,9 @@ struct LiveFrame {
   // The pad's buttons as the module could poll them this frame (0 with no
   // pad): what tells a rewind started from the pad's chord.
   uint16_t padButtons = 0;
+  // The keys pressed at the frame's start (a timeline's "press"): what tells
+  // a jump to a mark from a scrub that happens to end on one.
+  std::vector<int> presses;
 };
 
 class LiveWorld : public World {

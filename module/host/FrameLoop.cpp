@@ -16,8 +16,10 @@
 //      key; this may enter or leave rewind mode (with rewinding by holding,
 //      letting go leaves), and the branch of the resulting mode runs in this
 //      same frame. With the support log on, an entry or a leave writes its
-//      line; no other frame touches the file.
-//   5. Rewind mode: scrub (by holding: back unless a newer key is held),
+//      line. With marks on, then poll the mark key (or the pad's mark
+//      chord).
+//   5. Rewind mode: jump to a mark when it was pressed, else scrub (by
+//      holding: back unless a newer key is held or a jump pinned it),
 //      re-apply the recorded common values, draw the overlay (and the
 //      seconds label), then hold the character or the vehicle at the
 //      recorded frame.
@@ -25,7 +27,11 @@
 //      length, with the clock on), trim the oldest past the history's
 //      length in samples or in seconds, and, after a rewind, ramp the game
 //      speed back up while the bars fade. A sample that runs out of memory
-//      is taken back whole (the support log notes the first).
+//      is taken back whole (the support log notes the first). Marks whose
+//      samples were trimmed go; a pressed mark marks the new sample, and so
+//      does resuming from a mark (the mark moves to the resumed state).
+//   With the support log on, events write their lines (entry, leave, mark,
+//   jump, the first failed push); no other frame touches the file.
 //
 // All state lives in rewindState and historySet; the phases keep none of
 // their own between frames.
@@ -33,6 +39,9 @@
 #include "host/Natives.h"
 #include "host/Pad.h"
 #include "log/SupportLog.h"
+#include "marks/JumpToMark.h"
+#include "marks/KeepMarks.h"
+#include "marks/MarkPress.h"
 #include "overlay/Overlay.h"
 #include "record/FrameClock.h"
 #include "record/RecordFrame.h"
@@ -69,10 +78,17 @@ void RunFrame() {
 
   if (s.padEnabled != 0) PollPad();
   if (FrameClockOn(s)) TimeFrame();
+  const bool wasRewinding = s.rewinding == 1;
   TestToggleKey();
+  // Read after the toggle, which takes its own key's press first.
+  const bool markPressed = MarksOn(s) && ReadMarkPress();
 
   if (s.rewinding == 1) {
-    Scrub();
+    if (markPressed) {
+      JumpToMark();
+    } else {
+      Scrub();
+    }
     ApplyCommonValues(playerId);
     DrawRewindOverlay();
     // The toggle never enters rewind mode with an empty history and the
@@ -82,8 +98,8 @@ void RunFrame() {
     } else {
       ApplyFootFrame();
     }
-  } else {
-    RecordFrame(playerId);
+  } else if (RecordFrame(playerId) && MarksOn(s)) {
+    KeepMarks(markPressed, wasRewinding);
   }
   s.framesRun += 1;
 }

@@ -31,10 +31,13 @@ void PollPad() {
   }
 }
 
-bool PadChordMade() {
+bool PadButtonsMade(uint16_t mask) {
   const RewindState& s = rewindState;
-  const uint16_t mask = s.padToggleButtons;
   return mask != 0 && (s.pad.buttons & mask) == mask && (s.lastPad.buttons & mask) != mask;
+}
+
+bool PadChordMade() {
+  return PadButtonsMade(rewindState.padToggleButtons);
 }
 
 bool PadChordHeld() {

@@ -6,6 +6,9 @@
 
 // Asks the pad of user 0 for this frame's state, keeping the previous one.
 void PollPad();
+// The buttons of `mask` were made a chord this frame: all of them down now,
+// and not all of them down the frame before (never for a mask of 0).
+bool PadButtonsMade(uint16_t mask);
 // The toggle chord was made this frame: all of its buttons down now, and not
 // all of them down the frame before.
 bool PadChordMade();

@@ -1,6 +1,7 @@
 #include "host/Snapshot.h"
 
 #include "host/CustomFiberThread.h"
+#include "marks/MarkIndex.h"
 #include "platform.h"
 #include "state/History.h"
 #include "state/RewindState.h"
@@ -34,4 +35,9 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   out->holdEnabled = s.holdEnabled;
   out->recSeconds = s.recSeconds;
   out->frameMsTotal = historySet.frameMsTotal;
+  out->markCount = s.markCount;
+  for (int i = 0; i < 16; ++i) {
+    out->markIndexes[i] = i < s.markCount ? static_cast<int32_t>(MarkIndex(s.marks[i])) : 0;
+  }
+  out->reserved = 0;
 }

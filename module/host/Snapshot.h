@@ -24,6 +24,10 @@
 // (0 ... 600), and `frameMsTotal`, the running sum of the kept frame lengths
 // in milliseconds (at an offset of 160 bytes, a multiple of eight, so that
 // every compiler lays it out alike).
+//
+// Last, and in no trace: `markCount`, the marks kept (0 ... 16), and
+// `markIndexes`, the index of each kept mark's sample, oldest mark first
+// (the rest 0); `reserved` is always 0.
 #pragma once
 
 #include <cstdint>
@@ -54,8 +58,13 @@ struct QuorvatSnapshot {
   int32_t holdEnabled;
   uint32_t recSeconds;
   uint64_t frameMsTotal;
+  uint32_t markCount;
+  int32_t markIndexes[16];
+  // Filled out to a multiple of eight by hand: 32-bit Linux compilers align
+  // a 64-bit member to four and would end the record four bytes short.
+  uint32_t reserved;
 };
-static_assert(sizeof(QuorvatSnapshot) == 168, "the harness and the module share this layout");
+static_assert(sizeof(QuorvatSnapshot) == 240, "the harness and the module share this layout");
 
 #define QUORVAT_SNAPSHOT_SYMBOL "QuorvatReadSnapshot"
 extern "C" {

@@ -70,6 +70,18 @@ void AddCause(TextBuffer& text, RewindCause how) {
   }
 }
 
+void AddButtons(TextBuffer& text, const char* name, uint16_t mask) {
+  text.Add(name);
+  text.AddUnsigned(mask);
+  text.Add(" (");
+  if (mask == 0) {
+    text.Add("none");
+  } else {
+    AddButtonNames(text, mask);
+  }
+  text.Add(')');
+}
+
 TextBuffer NewLine() {
   return TextBuffer(lineBytes, sizeof lineBytes - 2);  // room for CR LF
 }
@@ -148,6 +160,15 @@ void WriteSettingsLines() {
   AddKey(keys, " ResumeKey=", s.resumeKey);
   keys.Add(" Hold=");
   keys.AddUnsigned(s.holdEnabled);
+  keys.Add(" MarkKey=");
+  keys.AddSigned(s.markKey);
+  keys.Add(" (");
+  if (s.markKey == 0) {
+    keys.Add("none");
+  } else {
+    AddLogKeyName(keys, s.markKey);
+  }
+  keys.Add(')');
   WriteLine(keys);
 
   TextBuffer settings = NewLine();
@@ -165,15 +186,9 @@ void WriteSettingsLines() {
   pad.Add("[Pad] Enable=");
   pad.AddUnsigned(s.padEnabled);
   if (s.padEnabled != 0) {
-    pad.Add(" ToggleButtons=");
-    pad.AddUnsigned(s.padToggleButtons);
-    pad.Add(" (");
-    if (s.padToggleButtons == 0) {
-      pad.Add("none");
-    } else {
-      AddButtonNames(pad, s.padToggleButtons);
-    }
-    pad.Add("), ");
+    AddButtons(pad, " ToggleButtons=", s.padToggleButtons);
+    AddButtons(pad, " MarkButtons=", s.markButtons);
+    pad.Add(", ");
     // Looked for now, as the first poll would: the line says what the pad
     // will be read through.
     const DWORD length = FindXInputLibrary(widePath, kLongestPath);
@@ -276,6 +291,26 @@ void LogRewindLeave(RewindCause how) {
     AddTenths(text, s.scrubBackMs);
     text.Add(" s");
   }
+  WriteLine(text);
+}
+
+void LogMark() {
+  const RewindState& s = rewindState;
+  if (s.logFile == nullptr || s.logEnded != 0) return;
+  TextBuffer text = EventLine();
+  text.Add("mark, ");
+  text.AddUnsigned(s.markCount);
+  text.Add(" marks kept");
+  WriteLine(text);
+}
+
+void LogJump() {
+  const RewindState& s = rewindState;
+  if (s.logFile == nullptr || s.logEnded != 0) return;
+  TextBuffer text = EventLine();
+  text.Add("jump to ");
+  text.AddSigned(s.playIndex);
+  text.Add(" samples back");
   WriteLine(text);
 }
 

@@ -1,6 +1,7 @@
 // The support log, Quorvat.log beside the module's own file, with the
 // settings' Log on: what the module is, where it read its settings, what is
-// in force, and a line for each rewind entered and left. A player attaches
+// in force, and a line for each rewind entered and left, each mark dropped
+// and each jump to one. A player attaches
 // it when asking for help. Nothing else the module does depends on it: a
 // file that can't be created or written only means no (more) log.
 #pragma once
@@ -22,6 +23,10 @@ void OpenSupportLog();
 // where play resumes from).
 void LogRewindEntry(RewindCause how);
 void LogRewindLeave(RewindCause how);
+// A mark dropped (how many are kept now, the new one included), and a jump
+// to a mark (playIndex is the mark's).
+void LogMark();
+void LogJump();
 // The first failed push of the run: how many samples the history kept.
 void LogOutOfMemory();
 // Closes the log's file; at unload, so that a module loaded again in the

@@ -1,6 +1,7 @@
 #include "overlay/Overlay.h"
 
 #include "host/Natives.h"
+#include "marks/MarkTicks.h"
 #include "overlay/SecondsLabel.h"
 #include "platform.h"
 #include "state/History.h"
@@ -65,6 +66,7 @@ void DrawRewindOverlay() {
       static_cast<double>(s.playIndex) / static_cast<double>(historySet.posX.SampleCount()) / 5.0;
   DrawScreenRect(static_cast<float>(static_cast<double>(kTimelineRight) - back / 2.0), lineY,
                  static_cast<float>(back), 0.01f, 100, 100, 100);
+  DrawMarkTicks(lineY);
   if (s.secondsEnabled != 0) DrawSecondsLabel(lineY);
 }
 

@@ -106,7 +106,9 @@ void RecordSample(int32_t playerId) {
     // counts.
     h.frameMsHist.PushFront(s.frameMs);
     h.frameMsTotal += s.frameMs;
+    h.frameMsPushed += s.frameMs;
   }
+  h.samplesPushed += 1;
 }
 
 // Takes back the pushes of a frame whose sample could not be stored whole,
@@ -158,15 +160,16 @@ void TrimToLength(uint32_t countBefore) {
 
 }  // namespace
 
-void RecordFrame(int32_t playerId) {
+bool RecordFrame(int32_t playerId) {
   // Frames whose step the game reports as 2 or less are not recorded, and the
   // ramp and the fade hold still through them.
-  if (QueryFrameStep() <= 2) return;
+  if (QueryFrameStep() <= 2) return false;
   CueNormalPlay();
 
   // The trim comes after the new sample is in, not before, so that a frame
   // that runs out of memory leaves the store exactly as it found it.
   const uint32_t countBefore = historySet.posX.SampleCount();
+  bool kept = true;
   try {
     RecordSample(playerId);
     TrimToLength(countBefore);
@@ -175,7 +178,9 @@ void RecordFrame(int32_t playerId) {
     // try again next frame rather than take the game down.
     DropPartialSample(countBefore);
     if (rewindState.logEnabled != 0) LogOutOfMemory();
+    kept = false;
   }
 
   RampTimeScale();
+  return kept;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
-// The recording branch of a normal frame: the gate, the trim, one sample into
-// every history, then the game-speed ramp.
-void RecordFrame(int32_t playerId);
+// The recording branch of a normal frame: the gate, one sample into every
+// history, the trim, then the game-speed ramp. True when the frame's sample
+// was kept (the gate passed and nothing ran out of memory).
+bool RecordFrame(int32_t playerId);

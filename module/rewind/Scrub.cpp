@@ -80,12 +80,14 @@ uint32_t NewerQuarters(const RewindState& s) {
 // Rewinding by holding runs back on its own; the newer keys (and the pad's
 // right trigger and D-pad right) turn it forward while they are held. Up
 // against the newest sample they hold it there rather than run back, and
-// there is no idle frame.
+// there is no idle frame. After a jump to a mark it stays there until a
+// newer input moves it, so that letting go plays on from the mark.
 void ScrubWhileHeld(RewindState& s) {
   const uint32_t newer = NewerQuarters(s);
   if (newer != 0) {
+    s.markPinned = 0;
     ScrubNewer(s, newer);
-  } else {
+  } else if (s.markPinned == 0) {
     ScrubOlder(s, kKeyQuarters);
   }
 }

@@ -93,6 +93,7 @@ void LeaveRewindMode() {
     ImpelCharacter(s.playerChar, h.velX[i], h.velY[i], h.velZ[i]);
   }
   s.timeScaleRamp = 0.0f;
+  s.markPinned = 0;
   CueModeSwitch(500);
 }
 

@@ -65,4 +65,18 @@ void ReadSettings() {
       GetPrivateProfileIntW(PLATFORM_WIDE("Settings"), PLATFORM_WIDE("RecSeconds"), 0, path)));
   s.logEnabled =
       GetPrivateProfileIntW(PLATFORM_WIDE("Settings"), PLATFORM_WIDE("Log"), 0, path) != 0 ? 1 : 0;
+
+  // The toggle's query takes a press of its key first, so the same key
+  // could never mark; the same chord would mark or jump at every toggle.
+  const UINT markKey =
+      GetPrivateProfileIntW(PLATFORM_WIDE("Keys"), PLATFORM_WIDE("MarkKey"), 0, path);
+  s.markKey =
+      markKey >= 1 && markKey <= 254 && static_cast<int32_t>(markKey) != scriptThread.enableKey
+          ? static_cast<int32_t>(markKey)
+          : 0;
+  if (s.padEnabled != 0) {
+    const uint16_t markButtons = static_cast<uint16_t>(
+        GetPrivateProfileIntW(PLATFORM_WIDE("Pad"), PLATFORM_WIDE("MarkButtons"), 0, path));
+    s.markButtons = markButtons != s.padToggleButtons ? markButtons : 0;
+  }
 }

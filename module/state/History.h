@@ -115,6 +115,12 @@ struct HistorySet {
   // by each trim, so that the history in seconds knows its length without
   // summing it anew.
   uint64_t frameMsTotal = 0;
+  // Every sample ever kept, and every frame length that came with one:
+  // raised with frameMsTotal, never lowered. A sample's serial is the count
+  // right after it went in, so the newest sample's index is always 0 =
+  // samplesPushed - its serial.
+  uint64_t samplesPushed = 0;
+  uint64_t frameMsPushed = 0;
 };
 
 // The seventeen histories every recording fills; frameMsHist is counted

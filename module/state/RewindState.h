@@ -27,6 +27,18 @@ struct PadState {
   uint8_t rightTrigger;
 };
 
+// A mark names its sample by serial (HistorySet::samplesPushed right after
+// the sample went in), so a push moves no mark and a trim is found by
+// comparing numbers: nothing about a mark costs more with a long history.
+struct Mark {
+  uint64_t serial;
+  // HistorySet::frameMsPushed right after its sample: the milliseconds of
+  // the samples newer than the mark are the total now less this.
+  uint64_t msPushed;
+};
+// More would not fit the timeline as ticks a player tells apart.
+constexpr int kMostMarks = 16;
+
 struct RewindState {
   // Settings, overwritten once on the first frame.
   uint32_t recSize = 2000;
@@ -51,6 +63,11 @@ struct RewindState {
   // settings file's path as resolved, which its header names.
   uint8_t logEnabled = 0;
   WCHAR settingsPath[500] = {};
+  // Marks on the timeline, off unless a key or a chord is set: the key (0:
+  // none) and the pad's chord (0: none), each kept only when it differs
+  // from the toggle's, which would take every press first.
+  int32_t markKey = 0;
+  uint16_t markButtons = 0;
 
   // Mode and timeline.
   uint8_t rewinding = 0;
@@ -106,6 +123,13 @@ struct RewindState {
   uint8_t logEnded = 0;
   uint8_t outOfMemorySeen = 0;
 
+  // The kept marks, oldest first, each naming its sample by serial; and
+  // whether a jump pins the scrub position while rewinding by holding (until
+  // a newer input or the leave), so that letting go plays on from the mark.
+  Mark marks[kMostMarks] = {};
+  uint8_t markCount = 0;
+  uint8_t markPinned = 0;
+
   // Start-up stamp.
   float buildStamp = 0.0f;
   struct _stat64 fileStatus = {};
@@ -118,4 +142,9 @@ extern RewindState rewindState;
 // seconds; then every sample keeps its frame's length too.
 inline bool FrameClockOn(const RewindState& s) {
   return s.secondsEnabled != 0 || s.recSeconds != 0;
+}
+
+// Marks are on when a key or a chord drops them.
+inline bool MarksOn(const RewindState& s) {
+  return s.markKey != 0 || s.markButtons != 0;
 }

@@ -1,6 +1,8 @@
 # Fails when a folder of the harness includes from a folder above it, or
-# reaches into the module past its state snapshot.
-#   cmake -DHARNESS=harness -DROOMS="cli;play;demo;run;world;formats" -P CheckLayering.cmake
+# reaches into the module past its state snapshot; or when the game's side
+# and the screen program (SCREEN) share more than the stream's header.
+#   cmake -DHARNESS=harness -DROOMS="cli;play;demo;screenlink;run;world;formats"
+#         -DSCREEN=screen -P CheckLayering.cmake
 # ROOMS runs from the top down: a room may include from itself and the rooms
 # after it.
 cmake_minimum_required(VERSION 3.25)
@@ -15,13 +17,29 @@ foreach(room IN LISTS ROOMS)
       string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
       string(REGEX MATCH "^[^/]+/" prefix "${header}")
       string(REPLACE "/" "" prefix "${prefix}")
-      if(prefix IN_LIST above)
+      if(header MATCHES "^stream/" AND NOT header STREQUAL "stream/ScreenStream.h")
+        list(APPEND faults "${source}: includes the screen's ${header}; only stream/ScreenStream.h is shared")
+      elseif(NOT prefix AND EXISTS "${SCREEN}/${header}")
+        list(APPEND faults "${source}: includes the screen program's ${header}")
+      elseif(prefix IN_LIST above)
         list(APPEND faults "${source}: ${room}/ includes ${header}, from a room above it")
-      elseif(prefix MATCHES "^(host|state|settings|record|rewind|overlay)$"
+      elseif(prefix MATCHES "^(host|state|settings|record|rewind|overlay|log|marks)$"
              AND NOT header STREQUAL "host/Snapshot.h")
         list(APPEND faults "${source}: includes the module's ${header}; only host/Snapshot.h is shared")
       endif()
     endforeach()
+  endforeach()
+endforeach()
+# The screen program: its own files and the stream's header, nothing of the
+# game's process.
+file(GLOB_RECURSE sources "${SCREEN}/*.h" "${SCREEN}/*.cpp")
+foreach(source IN LISTS sources)
+  file(STRINGS "${source}" includes REGEX "^#include \"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+    if(header MATCHES "/" AND NOT header STREQUAL "stream/ScreenStream.h")
+      list(APPEND faults "${source}: the screen program includes ${header}, not its own")
+    endif()
   endforeach()
 endforeach()
 if(faults)

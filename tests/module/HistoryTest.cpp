@@ -228,6 +228,49 @@ TEST_F(Recording, AFullStoreLosesNothingToAFrameThatRunsOutOfMemory) {
   HistoryMemory::failHook = nullptr;
 }
 
+TEST_F(Recording, AFrameThatRunsOutOfMemoryMarksNothingAndMovesNoMark) {
+  // Whole frames, marks on: every sample is marked, then each frame leaves
+  // rewind mode from the oldest mark with the mark pressed, until one runs
+  // out of memory. That frame spends the press, makes no fresh mark from the
+  // resumed one, trims nothing (so the oldest mark keeps its sample) and
+  // leaves the marks' running totals as they were.
+  rewindState.frameCount = 100;  // past the first frames: no settings, no stamp
+  rewindState.recSize = 3;
+  rewindState.markKey = 119;
+  scriptThread.enableKey = 118;
+  for (int i = 0; i < 4; ++i, ++frame) {
+    game.pressed.insert(119);
+    RunFrame();
+  }
+  ASSERT_EQ(rewindState.markCount, 4);
+  HistoryMemory::failHook = FailChosenAllocation;
+  bool failed = false;
+  for (int attempt = 0; attempt < 1000 && !failed; ++attempt, ++frame) {
+    RewindState& s = rewindState;
+    s.rewinding = 1;
+    s.playLength = static_cast<int32_t>(historySet.posX.SampleCount());
+    s.playIndex = static_cast<int32_t>(historySet.samplesPushed - s.marks[0].serial);
+    const RewindState before = s;
+    const uint64_t pushed = historySet.samplesPushed;
+    const uint64_t msPushed = historySet.frameMsPushed;
+    game.pressed = {118, 119};
+    allocationsThisFrame = 0;
+    failAt = 1;
+    RunFrame();
+    failed = allocationsThisFrame >= 1;
+    if (failed) {
+      EXPECT_EQ(s.rewinding, 0);
+      ASSERT_EQ(s.markCount, before.markCount);
+      EXPECT_EQ(std::memcmp(s.marks, before.marks, sizeof s.marks), 0);
+      EXPECT_EQ(historySet.samplesPushed, pushed);
+      EXPECT_EQ(historySet.frameMsPushed, msPushed);
+      EXPECT_EQ(historySet.samplesPushed - s.marks[0].serial, 3u);  // still the oldest sample
+    }
+  }
+  ASSERT_TRUE(failed) << "no frame allocated";
+  HistoryMemory::failHook = nullptr;
+}
+
 TEST(HistoryMemory, CountsWhatTheHistoriesHold) {
   ResetModule();
   const std::size_t empty = HistoryMemory::bytesInUse;

@@ -57,8 +57,9 @@ def main():
     if got != DEFAULTS:
         sys.exit(f"the shipped settings give {got}, expected {DEFAULTS}")
     first = [line for line in lines if line.startswith('{"frame":0,')]
-    if texts(first) != ["F7: rewind"]:
-        sys.exit(f"the shipped settings' first frame draws {texts(first)}, not the hint 'F7: rewind'")
+    if texts(first) != ["F7: rewind", "F8: mark"]:
+        sys.exit(f"the shipped settings' first frame draws {texts(first)}, not the hints "
+                 "'F7: rewind' and 'F8: mark'")
     clock = [api_args(first, f"QueryPerformance{what}") for what in ("Frequency", "Counter")]
     if clock != [[[]], [[]]]:
         sys.exit("the shipped settings don't turn the seconds label on: its clock isn't read")
@@ -93,19 +94,23 @@ def main():
         sys.exit(f"the shipped settings read as\n{answers.stdout}{answers.stderr}")
     # The pad's two keys, changed as a player changes them, take effect: the
     # pad is asked, and its chord is the buttons the file names.
-    edited = shipped.replace("Enable=0", "Enable=1").replace("ToggleButtons=32", "ToggleButtons=16")
+    # The mark chord's example, its comment taken off, is the chord named.
+    edited = (shipped.replace("Enable=0", "Enable=1").replace("ToggleButtons=32", "ToggleButtons=16")
+              .replace(";MarkButtons=", "MarkButtons="))
     on = work / "pad-on.json"
     on.write_text(json.dumps({"frames": 3, "settings": edited,
                               "timeline": [{"frame": 1, "pad": {"buttons": 16}}]}))
     lines = run_sim(sim, on, work / "pad-on.jsonl")
     if not any('"args":[250]' in line and "CueModeSwitch" in line for line in lines):
         sys.exit("with Enable=1 and ToggleButtons=16 in the shipped file, Start doesn't rewind")
+    if "F8 or pad Y: mark" not in texts(lines):
+        sys.exit(f"with MarkButtons=32768 taken out of its comment the hints read {texts(lines)}")
     # Hold, changed as a player changes it, is the setting read: the hint
     # says the key is held.
     held = work / "hold-on.json"
     held.write_text(json.dumps({"frames": 1, "settings": shipped.replace("Hold=0", "Hold=1")}))
     lines = run_sim(sim, held, work / "hold-on.jsonl")
-    if texts(lines) != ["Hold F7: rewind"]:
+    if texts(lines) != ["Hold F7: rewind", "F8: mark"]:
         sys.exit(f"with Hold=1 in the shipped file the hint reads {texts(lines)}")
     # The three movable keys, changed as a player changes them, are the keys
     # asked: while rewinding, and the resume key leaves the rewind; the label
@@ -125,7 +130,7 @@ def main():
     if "-0.0 s" not in texts(lines):
         sys.exit("the shipped settings draw no seconds label while rewinding")
     print(f"{ini}: {got}, pad off, hint and seconds on, {minute} frames of {frame_ms} ms kept, "
-          "log on")
+          "log on, F8 marks")
 
 
 main()

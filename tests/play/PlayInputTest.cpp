@@ -17,14 +17,19 @@ bool Has(const std::vector<int>& keys, int key) {
 TEST(PlayInput, TheSettingsScrubAndResumeKeysReachTheModuleInPlaceOfTheDefaults) {
   QuorvatSnapshot state{};
   state.enableKey = 82;
-  ModuleKeys keys = KeysOf(state, "[Keys]\nOlderKey=89\nNewerKey=300\nResumeKey=66\n");
+  ModuleKeys keys = KeysOf(state, "[Keys]\nOlderKey=89\nNewerKey=300\nResumeKey=66\nMarkKey=119\n");
   EXPECT_EQ(keys.enableKey, 82);
   EXPECT_EQ(keys.olderKey, 'Y');
   EXPECT_EQ(keys.newerKey, 'X');
   EXPECT_EQ(keys.resumeKey, 'B');
+  EXPECT_EQ(keys.markKey, 119);
+  // A mark key out of range, or the toggle key's own, is none.
+  EXPECT_EQ(KeysOf(state, "[Keys]\nMarkKey=300\n").markKey, 0);
+  EXPECT_EQ(KeysOf(state, "[Keys]\nMarkKey=82\n").markKey, 0);
 
   PlayControls controls;
-  std::vector<KeyEvent> events = {{'Y', true}, {'Z', true}, {'B', true}, {kVkSpace, true}};
+  std::vector<KeyEvent> events = {
+      {'Y', true}, {'Z', true}, {'B', true}, {kVkSpace, true}, {119, true}};
   std::optional<TimelineEntry> entry =
       NextEntry(controls, events, PadInput{}, LiveFrame{}, keys, 0.016f);
   ASSERT_TRUE(entry);
@@ -32,6 +37,7 @@ TEST(PlayInput, TheSettingsScrubAndResumeKeysReachTheModuleInPlaceOfTheDefaults)
   EXPECT_TRUE(Has(entry->hold, 'B'));
   EXPECT_FALSE(Has(entry->hold, 'Z'));
   EXPECT_FALSE(Has(entry->hold, kVkSpace));
+  EXPECT_TRUE(Has(entry->press, 119));
 }
 
 // Hold=1: the toggle key held over frames reaches the module as held (its

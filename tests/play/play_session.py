@@ -7,6 +7,7 @@ the window's pixels (xwd), the status from the window's title.
   play_session.py SIM pad          the same with the virtual game pad, unplugged at the end
   play_session.py SIM hold         the same with [Keys] Hold=1: F7 held rewinds, let go plays on
   play_session.py SIM no-display   no display: exit 1 with the message
+  play_session.py SIM screen-gone  the window's program killed: the game still keeps the session
   play_session.py SIM picture PNG  the README's picture, in the middle of a rewind
 
 Every wait is for a condition, with a generous timeout (for what takes
@@ -162,6 +163,13 @@ class XwdImage:
                    for y in range(int(VIEW_H * 0.75), int(VIEW_H * 0.98), 2)
                    if self.rgb(x, y) == (255, 255, 255))
 
+    def tick_pixels(self):
+        """Pixels of the module's mark ticks on the timeline, wherever the
+        bars have come to."""
+        return sum(1 for x in range(int(VIEW_W * 0.4), int(VIEW_W * 0.6) + 2)
+                   for y in range(int(VIEW_H * 0.75), int(VIEW_H * 0.98), 2)
+                   if self.rgb(x, y) == (255, 200, 0))
+
     def black_share(self, y):
         """The share of pure black pixels along row y of the game's screen:
         only the module's letterbox bars are pure black there."""
@@ -212,10 +220,11 @@ def end_play(process, window):
 
 class Keys:
     """The player at the keyboard, with the shipped settings: the seconds
-    label shows while rewinding."""
+    label shows while rewinding, and F8 drops a mark and jumps to it."""
     starts = "F7"
     label = True
     logs = True  # the shipped settings keep the log
+    marks = True
 
     def __init__(self, process, window):
         self.window = window
@@ -239,12 +248,16 @@ class Keys:
     def older(self, on):
         self.window.keys("keydown" if on else "keyup", "z")
 
+    def mark(self):
+        self.window.keys("key", "F8")
+
 
 class Hold(Keys):
     """The player at the keyboard with [Keys] Hold=1 alone: F7 held rewinds
     and runs back by itself, letting it go plays on. No label, no log."""
     label = False
     logs = False
+    marks = False
 
     @staticmethod
     def args(work):
@@ -262,6 +275,9 @@ class Hold(Keys):
     def older(self, on):
         pass  # holding F7 goes back
 
+    def mark(self):
+        pass  # its settings set no mark key
+
 
 class Pad:
     """The player at the virtual pad: each line is its whole state until the
@@ -270,6 +286,7 @@ class Pad:
     starts = "pad Back"
     label = False
     logs = False
+    marks = False
 
     def __init__(self, process, window):
         self.process = process
@@ -302,6 +319,9 @@ class Pad:
     def older(self, on):
         self.send("0 200 0" if on else "0 0 0")  # the left trigger
 
+    def mark(self):
+        pass  # its settings set no mark key
+
 
 def session(sim, controls):
     """Walks north a little, rewinds, scrubs back with the letterbox bars on
@@ -324,6 +344,11 @@ def session(sim, controls):
                 player.walk(True)
                 walked = wait_for("the player to walk a metre north",
                                   lambda: status(lambda s: s["y"] >= start["y"] + 1.0))
+                if controls.marks:
+                    # A mark, then a little further before the rewind.
+                    player.mark()
+                    wait_for("the player to walk on", lambda: status(
+                        lambda s: s["y"] >= walked["y"] + 0.5))
                 player.walk(False)
                 if window.status()["rewinding"] or walked["samples"] < 30:
                     fail("expected some recording by now: %s" % window.title())
@@ -340,6 +365,13 @@ def session(sim, controls):
                     fail("the seconds label is %s by the timeline"
                          % ("missing" if controls.label else "drawn"))
                 player.older(False)
+                if controls.marks:
+                    if image.tick_pixels() < 4:
+                        fail("no tick on the timeline for the mark")
+                    before = window.status()
+                    player.mark()  # back to the mark, where play goes on from
+                    wait_playing(window, "a few frames after the jump",
+                                 lambda: status(lambda s: s["frame"] >= before["frame"] + 5))
                 player.leave()
                 wait_for("play to resume",
                          lambda: status(lambda s: not s["rewinding"] and s["speed"] >= 0))
@@ -361,6 +393,7 @@ def session(sim, controls):
         # The report names what started the rewind, and the resume put the
         # player back where the scrubbed sample was taken.
         if not re.search(r"Rewind 1: " + re.escape(controls.starts) + r" at .*\n"
+                         r"(?:  jumped to the mark of frame \d+\n)*"
                          r"  resumed at frame \d+, \d+ samples back.*\n"
                          r"  recorded there .*: 0\.000 m apart", report):
             fail("the report shows no scrubbed and restored rewind:\n" + report)
@@ -374,6 +407,13 @@ def session(sim, controls):
                  % ("" if os.path.exists(log) else " not", "" if said else " not", report))
         if controls.logs and "rewind (F7)" not in open(log, newline="").read():
             fail("the log has no line for the rewind")
+        # The mark key reached the module through the window: the report
+        # says the rewind jumped to the mark, and play went on from there.
+        jumped = re.search(r"  jumped to the mark of frame (\d+)\n  resumed at frame \d+, \d+ "
+                           r"samples back.*from the sample of frame (\d+)", report)
+        if controls.marks != bool(jumped and jumped[1] == jumped[2]):
+            fail("the report %s a jump to the mark played on from:\n%s"
+                 % ("shows no" if controls.marks else "shows", report))
 
         # The record plays again in the live world: the same calls of the
         # module and the same end, across the rewind.
@@ -406,6 +446,35 @@ def no_display(sim):
     if done.returncode != 1 or len(lines) != 1 or "xvfb-run" not in lines[0]:
         fail("expected exit 1 and one line naming xvfb-run, got %d: %r"
              % (done.returncode, done.stderr))
+
+
+def screen_gone(sim):
+    """The screen program dies mid-session: the game's side says so, exits 1,
+    and still unloads the module and keeps the record and the trace."""
+    work = tempfile.mkdtemp(prefix="quorvat-play-gone-")
+    record, trace = os.path.join(work, "session.json"), os.path.join(work, "play.jsonl")
+    with Display() as display:
+        process, window = start_play(display, sim, work, "--record", record, "--trace", trace)
+        try:
+            wait_for("some frames", lambda: (lambda s: s and s["frame"] > 30)(window.status()))
+            with open("/proc/%d/task/%d/children" % (process.pid, process.pid)) as children:
+                screen = int(children.read().split()[0])
+            os.kill(screen, signal.SIGKILL)
+            _, err = process.communicate(timeout=TIMEOUT)
+        finally:
+            if process.poll() is None:
+                process.kill()
+    # The last line: a sanitizer's build may warn of its own before.
+    if process.returncode != 1 or not re.fullmatch(
+            r"quorvat-sim: play: the screen \(.*quorvat-screen\) has ended "
+            r"\(killed by signal 9\)", (err.splitlines() or [""])[-1]):
+        fail("expected exit 1 and a last line on the screen's end, got %d: %r"
+             % (process.returncode, err))
+    traced = subprocess.run([sim, "run", record], capture_output=True, text=True)
+    with open(trace, "rb") as kept:
+        if traced.returncode != 0 or kept.read() != traced.stdout.encode():
+            fail("the record does not trace as the session did: " + traced.stderr)
+    shutil.rmtree(work)
 
 
 def picture(sim, path):
@@ -447,5 +516,7 @@ if __name__ == "__main__":
         session(sim, Hold)
     elif mode == "no-display":
         no_display(sim)
+    elif mode == "screen-gone":
+        screen_gone(sim)
     else:
         picture(sim, sys.argv[3])

@@ -28,6 +28,7 @@ TEST(Recording, TheFirstFrameRunsEveryStepInOrder) {
                                 "GetPrivateProfileIntW(\"Keys\",\"Hold\",0)",
                                 "GetPrivateProfileIntW(\"Settings\",\"RecSeconds\",0)",
                                 "GetPrivateProfileIntW(\"Settings\",\"Log\",0)",
+                                "GetPrivateProfileIntW(\"Keys\",\"MarkKey\",0)",
                                 "DrawScreenText(0.800000012,0.699999988,\"STRING\",\":: 2.000\")",
                                 "QueryLocalPlayerId()",
                                 "PlayerIndexFromId(3)",

@@ -53,9 +53,10 @@ TEST(SupportLog, TheHeaderShowsTheSettingsInForceNotAsWritten) {
       "[Pad]\nEnable=2\nToggleButtons=65584\n[Overlay]\nSeconds=3\n";
   EXPECT_EQ(LogOf(Scenario(1, settings, json::array())),
             (Lines{"[Keys] EnableKey=36 (key 36) OlderKey=90 (Z) NewerKey=65 (A) ResumeKey=32 "
-                   "(Space) Hold=1",
+                   "(Space) Hold=1 MarkKey=0 (none)",
                    "[Settings] RecSize=4294967295 Push=-2 RecSeconds=600 Log=1",
-                   "[Pad] Enable=1 ToggleButtons=48 (Start+Back), XInput from PATH",
+                   "[Pad] Enable=1 ToggleButtons=48 (Start+Back) MarkButtons=0 (none), XInput "
+                   "from PATH",
                    "[Overlay] Hint=0 Seconds=1"}));
   // Off, or without a settings file to turn it on: no log at all.
   EXPECT_EQ(LogOf(Scenario(1, "[Settings]\nLog=0\n", json::array())), Lines{"no log"});
@@ -79,9 +80,9 @@ TEST(SupportLog, SaysHowEachRewindStartedAndEnded) {
   };
   EXPECT_EQ(LogOf(Scenario(14, "[Settings]\nLog=1\n[Pad]\nEnable=1\n", pressed)),
             (Lines{"[Keys] EnableKey=118 (F7) OlderKey=90 (Z) NewerKey=88 (X) ResumeKey=32 "
-                   "(Space) Hold=0",
+                   "(Space) Hold=0 MarkKey=0 (none)",
                    "[Settings] RecSize=2000 Push=1 RecSeconds=0 Log=1",
-                   "[Pad] Enable=1 ToggleButtons=32 (Back), XInput from PATH",
+                   "[Pad] Enable=1 ToggleButtons=32 (Back) MarkButtons=0 (none), XInput from PATH",
                    "[Overlay] Hint=0 Seconds=0", "frame 6: rewind (F7), 6 samples kept",
                    "frame 7: play on (F7) from 0 samples back",
                    "frame 8: rewind (pad Back), 7 samples kept",

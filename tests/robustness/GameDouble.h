@@ -14,8 +14,10 @@
 #include <cstring>
 
 #include "HostControl.h"
+#include "MarkCheck.h"
 #include "WinApiControl.h"
 #include "host/CustomFiberThread.h"
+#include "host/Snapshot.h"
 #include "log/SupportLog.h"
 #include "state/History.h"
 #include "state/RewindState.h"
@@ -275,6 +277,8 @@ class GameDouble : public HostHandler, public WinApiHandler {
   Vector3 spare_[4] = {};
 };
 
+extern "C" void QuorvatReadSnapshot(QuorvatSnapshot* out);
+
 // Puts the module's static state back to how a fresh load finds it.
 inline void ResetModuleState() {
   CloseSupportLog();  // its descriptor, and the file's lock with it
@@ -353,4 +357,11 @@ inline const char* BrokenSecondsSum() {
     sum += lengths[i];
   }
   return sum == s.scrubBackMs ? nullptr : "the seconds label's sum is not the scrubbed lengths'";
+}
+
+// The marks' invariants (MarkCheck.h) on the module's state now.
+inline const char* BrokenMarks(bool jumpAsked) {
+  QuorvatSnapshot snapshot{};
+  QuorvatReadSnapshot(&snapshot);
+  return BrokenMarks(snapshot, jumpAsked);
 }

@@ -5,7 +5,10 @@
 // through the trace's snapshot, must hold the invariants: the seventeen
 // histories agree, hold at most recSize + 1 samples and grow by at most one
 // a frame, playIndex stays inside the history while rewinding, and the
-// histories' heap stays bounded by their length.
+// histories' heap stays bounded by their length. The settings turn marks on
+// (MarkKey=119), the mark key is pressed now and then: at most 16 marks are
+// kept, each on a kept sample, and a rewind frame that pressed it is on a
+// mark.
 //
 // With --aids the settings also move the scrub and resume keys (now and then
 // to a value out of range, which keeps the default) and turn the hint and
@@ -37,9 +40,11 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <set>
 #include <string>
 
 #include "FrameLength.h"
+#include "MarkCheck.h"
 #include "SoakRandom.h"
 #include "formats/Scenario.h"
 #include "run/Runner.h"
@@ -47,6 +52,7 @@
 namespace {
 
 constexpr int kToggleKey = 118;  // the settings name it below
+constexpr int kMarkKey = 119;    // and this one: marks are on in every run
 constexpr int kSpace = 0x20, kLeft = 0x25, kRight = 0x27;
 constexpr uint32_t kHistories = 17;
 
@@ -151,7 +157,8 @@ Scenario RandomScenario(Rng& rng, int64_t frames, const Options& run) {
   s.reenter = run.reenter;
   s.moduleMtime = 1700000000;
   const Keys keys = aids ? SomeKeys(rng) : Keys{};
-  s.settings = "[Keys]\r\nEnableKey=" + std::to_string(kToggleKey) + "\r\n" + keys.settings +
+  s.settings = "[Keys]\r\nEnableKey=" + std::to_string(kToggleKey) +
+               "\r\nMarkKey=" + std::to_string(kMarkKey) + "\r\n" + keys.settings +
                (run.hold ? "Hold=1\r\n" : "") +
                "[Settings]\r\nRecSize=" + std::to_string(run.recSize) +
                "\r\nPush=" + std::to_string(static_cast<int>(rng.Below(3))) + "\r\n";
@@ -210,6 +217,8 @@ Scenario RandomScenario(Rng& rng, int64_t frames, const Options& run) {
       e.release.push_back(kToggleKey);
       held[kToggleKey] = false;
     }
+    // A mark now and then; in a rewind, a jump.
+    if (rng.OneIn(5)) e.press.push_back(kMarkKey);
     int scrubbed = -1;
     if (rng.OneIn(4)) {
       const int key = scrubKeys[rng.Below(4)];
@@ -289,17 +298,28 @@ struct KeptLengths {
 
 struct Checker {
   explicit Checker(const Scenario& scenario, const Options& options)
-      : run(options), kept(scenario) {}
+      : run(options), kept(scenario) {
+    for (const TimelineEntry& e : scenario.timeline) {
+      if (std::find(e.press.begin(), e.press.end(), kMarkKey) != e.press.end()) {
+        markPressed.insert(e.frame);
+      }
+    }
+  }
 
   const Options run;
   KeptLengths kept;
   uint32_t lastCount = 0;
   int32_t wasRewinding = 0;
   uint64_t rewinds = 0, rewindFrames = 0, maxCount = 0, maxBytes = 0, maxTotal = 0;
-  uint64_t manyTrimmed = 0;  // frames that dropped more than one sample
+  uint64_t manyTrimmed = 0;       // frames that dropped more than one sample
+  std::set<int64_t> markPressed;  // the frames that press the mark key
+  uint64_t jumps = 0;             // rewind frames that pressed it with marks kept
 
   std::string operator()(int64_t frame, const QuorvatSnapshot& s) {
     const std::string at = " at frame " + std::to_string(frame);
+    const bool jumpAsked = s.rewinding != 0 && markPressed.count(frame) != 0;
+    if (const char* broken = BrokenMarks(s, jumpAsked)) return broken + at;
+    if (jumpAsked && s.markCount != 0) ++jumps;
     const uint32_t count = s.historyCounts[0];
     for (uint32_t c : s.historyCounts) {
       if (c != count) return "the histories hold different sample counts" + at;
@@ -427,7 +447,8 @@ int main(int argc, char** argv) {
                                                  : "recSize " + std::to_string(run.recSize);
   std::printf(
       "harness soak: seed %llu, %lld frames, %s%s%s: %llu rewind frames in %llu rewinds, at "
-      "most %llu samples, %llu ms and %llu history bytes, %llu frames trimming several\n",
+      "most %llu samples, %llu ms and %llu history bytes, %llu frames trimming several, %llu "
+      "jumps to a mark\n",
       static_cast<unsigned long long>(seed), static_cast<long long>(result.frames), length.c_str(),
       run.aids ? ", aids on" : "", run.hold ? ", hold" : "",
       static_cast<unsigned long long>(checker.rewindFrames),
@@ -435,7 +456,8 @@ int main(int argc, char** argv) {
       static_cast<unsigned long long>(checker.maxCount),
       static_cast<unsigned long long>(checker.maxTotal),
       static_cast<unsigned long long>(checker.maxBytes),
-      static_cast<unsigned long long>(checker.manyTrimmed));
+      static_cast<unsigned long long>(checker.manyTrimmed),
+      static_cast<unsigned long long>(checker.jumps));
   // A soak that never rewound or never filled the store tested little: a
   // history in seconds must have filled with play, trimmed after pauses,
   // and reached its count cap where the runs of 0 ms frames came.
@@ -445,7 +467,8 @@ int main(int argc, char** argv) {
     full = checker.maxTotal + 1000 > run.Limit() && checker.manyTrimmed >= 10 &&
            (!run.DeadClockRuns(frames + run.reenter) || checker.maxCount == run.Limit());
   }
-  if (result.frames != frames + run.reenter || checker.rewinds < 10 || !full) {
+  if (result.frames != frames + run.reenter || checker.rewinds < 10 || checker.jumps == 0 ||
+      !full) {
     std::fprintf(stderr, "harness soak: the run did not exercise rewinding and a full store\n");
     return 1;
   }

@@ -20,7 +20,10 @@
 // reach its cap of R x 1000 samples. After every frame it holds at most that
 // many samples and R seconds of play, and the running sum of its frame
 // lengths is their sum (walked every frame while the history is short, now
-// and then on a long one), also after the failed pushes. With --hold the
+// and then on a long one), also after the failed pushes. Marks are on: the
+// mark key (and with --aids the pad's mark chord) is pressed at random;
+// after every frame at most 16 marks are kept, each on a kept sample, and a
+// rewind frame that took the key's press is on a mark. With --hold the
 // toggle key is held to rewind, as [Keys] Hold=1 has it, and now and then
 // only tapped.
 //
@@ -81,8 +84,12 @@ struct Options {
   uint32_t recSeconds = 0;
 };
 
+// Marks are on in every soak, by this key and, with the aids, by Back+Y.
+constexpr int kMarkKey = 119;
+
 struct Stats {
   uint64_t recorded = 0, rewindFrames = 0, entries = 0, maxCount = 0, maxTotal = 0;
+  uint64_t jumps = 0;        // rewind frames that took the mark key's press with marks kept
   uint64_t manyTrimmed = 0;  // frames that dropped more than one sample
   std::size_t maxBytes = 0;
 };
@@ -138,6 +145,9 @@ void Wander(Rng& rng, GameValues& v, float& t, const Options& run) {
     const int key = scrubKeys[rng.Below(4)] & 0xFF;
     v.held[key] = !v.held[key];
   }
+  // The mark key: a mark now and then while playing, jumps more often while
+  // rewinding.
+  if (rng.OneIn(s.rewinding != 0 ? 40 : 250)) v.pressed[kMarkKey] = true;
   const int resume = s.resumeKey & 0xFF;
   if (rng.OneIn(800)) v.held[resume] = true;
   if (v.held[resume] && rng.OneIn(10)) v.held[resume] = false;
@@ -145,7 +155,10 @@ void Wander(Rng& rng, GameValues& v, float& t, const Options& run) {
   if (run.aids) {
     if (rng.OneIn(20)) {
       v.padConnected = !rng.OneIn(30);
-      v.pad.wButtons = static_cast<uint16_t>(rng.OneIn(4) ? 32 : rng.Below(16));
+      // The toggle chord, the mark chord (which shares Back with it), or the
+      // D-pad.
+      static const uint16_t kChords[] = {32, 32 | 32768};
+      v.pad.wButtons = static_cast<uint16_t>(rng.OneIn(4) ? kChords[rng.Below(2)] : rng.Below(16));
       v.pad.bLeftTrigger = static_cast<uint8_t>(rng.OneIn(3) ? 0 : rng.Below(256));
       v.pad.bRightTrigger = static_cast<uint8_t>(rng.OneIn(3) ? 0 : rng.Below(256));
     }
@@ -223,6 +236,8 @@ int main(int argc, char** argv) {
   }
   s.holdEnabled = run.hold ? 1 : 0;
   s.recSeconds = run.recSeconds;
+  s.markKey = kMarkKey;
+  if (run.aids) s.markButtons = 32 | 32768;
   const bool clockOn = FrameClockOn(s);
   if (clockOn) {
     // As the settings would turn them on on the first frame: the clock
@@ -255,9 +270,13 @@ int main(int argc, char** argv) {
     }
     const uint32_t before = historySet.posX.SampleCount();
     const bool wasRewinding = rewindState.rewinding != 0;
+    const bool markPressed = v.pressed[kMarkKey];
     RunFrame();
 
     if (const char* broken = BrokenInvariant()) return Fail(seed, frame, broken);
+    const bool jumpAsked = markPressed && !v.pressed[kMarkKey] && rewindState.rewinding != 0;
+    if (const char* broken = BrokenMarks(jumpAsked)) return Fail(seed, frame, broken);
+    if (jumpAsked && rewindState.markCount != 0) ++stats.jumps;
     // The sum walks the history: every frame near its newest end, now and
     // then further back.
     if (rewindState.playIndex < 256 || frame % 2048 == 0) {
@@ -291,7 +310,7 @@ int main(int argc, char** argv) {
   std::printf(
       "soak: seed %llu, %llu frames, %s%s%s: %llu growing, %llu rewind frames in %llu "
       "rewinds, at most %llu samples, %llu ms and %zu history bytes, %llu frames trimming "
-      "several\n",
+      "several, %llu jumps to a mark\n",
       static_cast<unsigned long long>(seed), static_cast<unsigned long long>(frames),
       length.c_str(), run.aids ? ", aids on" : "", run.hold ? ", hold" : "",
       static_cast<unsigned long long>(stats.recorded),
@@ -299,7 +318,8 @@ int main(int argc, char** argv) {
       static_cast<unsigned long long>(stats.entries),
       static_cast<unsigned long long>(stats.maxCount),
       static_cast<unsigned long long>(stats.maxTotal), stats.maxBytes,
-      static_cast<unsigned long long>(stats.manyTrimmed));
+      static_cast<unsigned long long>(stats.manyTrimmed),
+      static_cast<unsigned long long>(stats.jumps));
   // A soak that never rewound or never filled the store tested little: a
   // history in seconds must have filled with play, trimmed after pauses,
   // and reached its count cap where the runs of 0 ms frames came.
@@ -308,7 +328,7 @@ int main(int argc, char** argv) {
     full = stats.maxTotal + 1000 > countCap && stats.manyTrimmed >= 10 &&
            (!deadClockRuns || stats.maxCount == countCap);
   }
-  if (stats.entries < 10 || !full) {
+  if (stats.entries < 10 || stats.jumps == 0 || !full) {
     std::fprintf(stderr, "soak: the run did not exercise rewinding and a full store\n");
     return 1;
   }

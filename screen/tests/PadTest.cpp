@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "play/PlayPad.h"
+#include "Pad.h"
 
 namespace {
 
@@ -64,22 +64,22 @@ TEST(PlayPad, ReadsSdlsButtonsAndTriggersAsXInputsWordAndBytes) {
   for (const auto& b : kButtons) {
     SDL_JoystickSetVirtualButton(joystick, b.button, 1);
     Pump(pad);
-    const PadInput input = pad.Read();
-    ASSERT_TRUE(input.pad.has_value());
-    EXPECT_EQ(input.pad->buttons, b.xinput) << SDL_GameControllerGetStringForButton(b.button);
-    EXPECT_EQ(input.pad->lt + input.pad->rt, 0);
+    const PadState input = pad.Read();
+    ASSERT_TRUE(input.connected);
+    EXPECT_EQ(input.buttons, b.xinput) << SDL_GameControllerGetStringForButton(b.button);
+    EXPECT_EQ(input.lt + input.rt, 0);
     SDL_JoystickSetVirtualButton(joystick, b.button, 0);
   }
 
   SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_JOYSTICK_AXIS_MAX);
   Pump(pad);
-  EXPECT_EQ(pad.Read().pad->lt, 255);
-  EXPECT_EQ(pad.Read().pad->rt, 0);
+  EXPECT_EQ(pad.Read().lt, 255);
+  EXPECT_EQ(pad.Read().rt, 0);
   SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_JOYSTICK_AXIS_MIN);
   SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
   Pump(pad);
-  EXPECT_EQ(pad.Read().pad->lt, 0);
-  EXPECT_EQ(pad.Read().pad->rt, 255);
+  EXPECT_EQ(pad.Read().lt, 0);
+  EXPECT_EQ(pad.Read().rt, 255);
   SDL_JoystickClose(joystick);
 }
 
@@ -99,7 +99,7 @@ TEST(PlayPad, AVirtualPadLineWithBitsNoButtonSetsIsRefusedAloud) {
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("line 1 ignored"), std::string::npos) << said;
     Pump(pad);
-    EXPECT_EQ(pad.Read().pad->buttons, 0);
+    EXPECT_EQ(pad.Read().buttons, 0);
   }
   close(lines[0]);
   close(lines[1]);

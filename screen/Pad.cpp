@@ -1,4 +1,4 @@
-#include "play/PlayPad.h"
+#include "Pad.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -6,8 +6,7 @@
 #include <cerrno>
 #include <iostream>
 #include <sstream>
-
-#include "run/RunError.h"
+#include <stdexcept>
 
 namespace {
 
@@ -51,7 +50,7 @@ int16_t Flipped(Sint16 value) {
 constexpr size_t kLongestLine = 256;
 
 [[noreturn]] void NoVirtualPad(const std::string& why) {
-  throw RunError("play: cannot make the virtual pad: " + why);
+  throw std::runtime_error("play: cannot make the virtual pad: " + why);
 }
 
 }  // namespace
@@ -98,16 +97,15 @@ void PlayPad::OnEvent(const SDL_Event& event) {
   }
 }
 
-PadInput PlayPad::Read() const {
-  PadInput input;
+PadState PlayPad::Read() const {
+  PadState input;
   if (controller_ == nullptr) return input;
-  ScriptedPad pad;
+  input.connected = true;
   for (const ButtonBit& b : kButtons) {
-    if (SDL_GameControllerGetButton(controller_, b.button) != 0) pad.buttons |= b.bit;
+    if (SDL_GameControllerGetButton(controller_, b.button) != 0) input.buttons |= b.bit;
   }
-  pad.lt = TriggerByte(SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_TRIGGERLEFT));
-  pad.rt = TriggerByte(SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
-  input.pad = pad;
+  input.lt = TriggerByte(SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_TRIGGERLEFT));
+  input.rt = TriggerByte(SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
   input.stickX = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTX);
   input.stickY = Flipped(SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTY));
   return input;

@@ -9,7 +9,14 @@
 #include <cstdint>
 #include <string>
 
-#include "play/PlayInput.h"
+// The pad as the game reads it, in XInput's terms.
+struct PadState {
+  bool connected = false;
+  uint16_t buttons = 0;  // XInput's button word
+  uint8_t lt = 0, rt = 0;
+  // The left stick, -32768 ... 32767 each way, +y pushed away from the player.
+  int16_t stickX = 0, stickY = 0;
+};
 
 // The player's pad: the first controller plugged in, until it is unplugged;
 // then the next one still plugged in, if any. Made after the window, which
@@ -33,7 +40,7 @@ class PlayPad {
   void OnEvent(const SDL_Event& event);
 
   // The pad as SDL's last event pump left it, in XInput's terms.
-  PadInput Read() const;
+  PadState Read() const;
   bool Connected() const { return controller_ != nullptr; }
 
  private:
@@ -60,7 +67,7 @@ class PlayPad {
 // A line that is none of these is ignored with a word on standard error.
 class VirtualPad {
  public:
-  // Plugs it in. Throws RunError when SDL can't make one.
+  // Plugs it in. Throws std::runtime_error when SDL can't make one.
   explicit VirtualPad(int fd = 0);
   ~VirtualPad();
   VirtualPad(const VirtualPad&) = delete;
