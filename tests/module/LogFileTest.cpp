@@ -141,7 +141,7 @@ TEST_F(LogFile, ThePadLineSaysWhenThereIsNoXInputLibrary) {
     OpenSupportLog();
     const std::vector<std::string> lines = Lines(std::filesystem::current_path());
     ASSERT_GE(lines.size(), 7u);
-    const std::string start = "[Pad] Enable=1 ToggleButtons=32 (Back), ";
+    const std::string start = "[Pad] Enable=1 ToggleButtons=32 (Back) MarkButtons=0 (none), ";
     if (present) {
       EXPECT_EQ(lines[6].rfind(start + "XInput from /", 0), 0u) << lines[6];
     } else {
