@@ -602,10 +602,12 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
         rewindState.padToggleButtons = in.ConsumeIntegral<uint16_t>();
         // A mark chord that shares all but one of the toggle chord's
         // buttons, as the settings may set it (never the toggle chord).
-        rewindState.markButtons =
-            rewindState.padEnabled != 0
-                ? static_cast<uint16_t>(rewindState.padToggleButtons ^ 0x8000u)
-                : 0;
+        // Once on, marks stay on, as settings read once keep them: marks
+        // turned off mid-run would leave kept marks that no trim looks after.
+        if (const auto chord = static_cast<uint16_t>(rewindState.padToggleButtons ^ 0x8000u);
+            rewindState.padEnabled != 0 && chord != 0) {
+          rewindState.markButtons = chord;
+        }
         break;
       case 10:
         v.counterStep = ClockValue(in, 16667);
