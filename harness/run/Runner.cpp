@@ -115,6 +115,10 @@ class LogCopy {
   bool Copy() const {
     if (to_.empty() || !os_.ModuleCreatedAFile()) return false;
     std::error_code error;
+    // Asked for the very file the module wrote (by whatever path): it is
+    // already there, and copying a file onto itself fails.
+    if (fs::equivalent(from_, to_, error)) return true;
+    error.clear();
     fs::copy_file(from_, to_, fs::copy_options::overwrite_existing, error);
     if (error) throw RunError(to_.string() + ": cannot copy the log: " + error.message());
     return true;

@@ -57,6 +57,20 @@ class WinApiHandler {
   // How many of `bytes` one write may put on the disk: all of them, unless
   // a test plays a disk that fills up. Linux only.
   virtual DWORD OnWriteFile(DWORD bytes) { return bytes; }
+  // Whether a write that put fewer bytes on the disk than asked still
+  // answers TRUE, as Windows may: then only the count tells. Linux only.
+  virtual bool OnShortWriteSucceeds() { return false; }
+  // Whether there is an XInput library to be found: a test plays a machine
+  // without one. Linux only.
+  virtual bool OnXInputLibraryPresent() { return true; }
+  // A settings read a test answers itself, as the file it stands for would
+  // read: true and `*value`, without the disk; false reads the file. Linux
+  // only.
+  virtual bool OnProfileInt(const char16_t* section, const char16_t* key, INT defaultValue,
+                            UINT* value) {
+    (void)section, (void)key, (void)defaultValue, (void)value;
+    return false;
+  }
 };
 
 #if !defined(_WIN32)

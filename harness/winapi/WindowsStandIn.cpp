@@ -212,7 +212,11 @@ DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWS
 }
 
 UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT defaultValue, LPCWSTR fileName) {
-  if (handler != nullptr) handler->OnGetPrivateProfileIntW(section, key, defaultValue);
+  if (handler != nullptr) {
+    handler->OnGetPrivateProfileIntW(section, key, defaultValue);
+    UINT value = 0;
+    if (handler->OnProfileInt(section, key, defaultValue, &value)) return value;
+  }
   return ProfileIntFromFile(Utf8FromUtf16(WideView(fileName)), WideView(section), WideView(key),
                             defaultValue);
 }
@@ -287,7 +291,8 @@ BOOL WriteFile(HANDLE file, LPCVOID bytes, DWORD count, DWORD* written, LPVOID) 
     done += static_cast<DWORD>(n);
   }
   if (written != nullptr) *written = done;
-  return done == count;
+  return done == count ||
+         (done == allowed && handler != nullptr && handler->OnShortWriteSucceeds());
 }
 
 BOOL CloseHandle(HANDLE object) {
@@ -305,6 +310,7 @@ void GetLocalTime(SYSTEMTIME* time) {
 }
 
 DWORD FindXInputLibrary(LPWSTR buffer, DWORD size) {
+  if (handler != nullptr && !handler->OnXInputLibraryPresent()) return 0;
   Dl_info self{};
   if (dladdr(reinterpret_cast<void*>(&FindXInputLibrary), &self) == 0 ||
       self.dli_fname == nullptr) {

@@ -27,38 +27,6 @@ WCHAR widePath[kLongestPath];
 WCHAR logPath[kLongestPath + 16];
 char lineBytes[256 + 3 * kLongestPath];
 
-// UTF-16 as UTF-8, a pair of surrogates as one character and a surrogate
-// without its other half as U+FFFD.
-void AddUtf16(TextBuffer& text, const WCHAR* wide, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) {
-    uint32_t code = static_cast<uint16_t>(wide[i]);
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length &&
-        static_cast<uint16_t>(wide[i + 1]) >= 0xDC00 &&
-        static_cast<uint16_t>(wide[i + 1]) <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<uint16_t>(wide[++i]) - 0xDC00);
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      code = 0xFFFD;
-    }
-    char bytes[5] = {};
-    if (code < 0x80) {
-      bytes[0] = static_cast<char>(code);
-    } else if (code < 0x800) {
-      bytes[0] = static_cast<char>(0xC0 | (code >> 6));
-      bytes[1] = static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      bytes[0] = static_cast<char>(0xE0 | (code >> 12));
-      bytes[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | (code >> 18));
-      bytes[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      bytes[3] = static_cast<char>(0x80 | (code & 0x3F));
-    }
-    text.Add(bytes);
-  }
-}
-
 std::size_t WideLength(const WCHAR* wide, std::size_t most) {
   std::size_t length = 0;
   while (length < most && wide[length] != 0) ++length;

@@ -1,10 +1,12 @@
 // The pieces of text a player reads, shared by the start-up hint, the
-// seconds label and the support log: key and button names and seconds in
-// tenths, appended to a fixed buffer.
+// seconds label and the support log: key and button names, seconds in
+// tenths and the system's paths, appended to a fixed buffer.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "platform.h"
 
 // Appends to a caller's buffer, always NUL-terminated, dropping what
 // doesn't fit rather than writing past it.
@@ -31,3 +33,6 @@ void AddButtonNames(TextBuffer& text, uint16_t mask);
 // for 1450 to 1549): the runtimes' float formatting rounds halves
 // differently on Windows and Linux.
 void AddTenths(TextBuffer& text, uint64_t milliseconds);
+// UTF-16 from the system as UTF-8, a pair of surrogates as one character
+// and a surrogate without its other half as U+FFFD.
+void AddUtf16(TextBuffer& text, const WCHAR* wide, std::size_t length);

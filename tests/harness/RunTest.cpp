@@ -1,5 +1,6 @@
 // Whole runs of the real module in the scripted world.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "run/Batch.h"
 #include "run/RunError.h"
 #include "run/Runner.h"
 
@@ -196,6 +198,73 @@ TEST(WholeRun, AModuleThatCannotBeLoadedIsARunError) {
                            "/on-foot-recording.json' --module /nonexistent/Quorvat.so "
                            ">/dev/null 2>&1");
   EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+// --log gets the log this run's module wrote: after a fault too, over a file
+// already there, and when it names that very file, by its own path or
+// another way to it.
+TEST(WholeRun, TheLogIsCopiedAfterAFaultOverAnOldFileAndOntoItself) {
+  TempDir dir;
+  const fs::path work = dir.Path() / "work";
+  fs::create_directories(work);
+  fs::create_directory_symlink(work, dir.Path() / "link");
+  const struct {
+    fs::path target;
+    bool fault;
+  } rows[] = {
+      {dir.Path() / "fault.log", true},
+      {dir.Path() / "old.log", false},
+      {work / "Quorvat.log", false},
+      {dir.Path() / "link" / "Quorvat.log", false},
+  };
+  for (const auto& row : rows) {
+    std::ofstream(row.target, std::ios::binary) << "an old file\n";
+    RunOptions options;
+    options.modulePath = QUORVAT_MODULE_FILE;
+    options.workdir = work.string();
+    options.logCopy = row.target.string();
+    if (row.fault) {
+      options.frameCheck = [](int64_t frame, const QuorvatSnapshot&) {
+        return frame == 1 ? std::string("a planted fault") : std::string();
+      };
+    }
+    const Scenario scenario =
+        ParseScenario(R"({"frames": 3, "settings": "[Settings]\nLog=1\n"})", "t.json");
+    if (row.fault) {
+      EXPECT_THROW(RunScriptedScenario(scenario, options), ModuleFault);
+    } else {
+      EXPECT_NO_THROW(EXPECT_TRUE(RunScriptedScenario(scenario, options).logCopied)) << row.target;
+    }
+    const std::string log = ReadFile(row.target);
+    EXPECT_EQ(log.rfind("Quorvat ", 0), 0u) << row.target << ": " << log;
+    EXPECT_EQ(log, ReadFile(work / "Quorvat.log")) << row.target;
+  }
+}
+
+// A run's module closes its log when it is unloaded: a long batch doesn't
+// run out of descriptors.
+TEST(WholeRun, ABatchLeavesNoLogOpenFromRunToRun) {
+  TempDir dir;
+  const fs::path scenario = dir.Path() / "log.json";
+  std::ofstream(scenario) << R"({"frames": 1, "settings": "[Settings]\nLog=1\n"})";
+  const fs::path list = dir.Path() / "list.txt";
+  {
+    std::ofstream out(list);
+    for (int i = 0; i < 60; ++i) out << scenario.string() << '\n';
+  }
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = 40;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  RunBatch(list.string(), (dir.Path() / "out").string(), QUORVAT_MODULE_FILE);
+  setrlimit(RLIMIT_NOFILE, &saved);
+  for (int i = 0; i < 60; ++i) {
+    const fs::path base = dir.Path() / "out" / std::to_string(i);
+    EXPECT_EQ(ReadFile(base.string() + ".status"), "0\n")
+        << i << ": " << ReadFile(base.string() + ".err");
+    EXPECT_TRUE(fs::exists(base.string() + ".log")) << i;
+  }
 }
 
 }  // namespace

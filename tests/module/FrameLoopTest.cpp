@@ -1,6 +1,8 @@
 // The frame loop under the host's fiber, the first-frame block, the build
 // stamp and the settings file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -149,6 +151,24 @@ TEST_F(FrameLoop, AKeyUnderTheWrongSectionIsNotFound) {
   RunFrames(1);
   EXPECT_EQ(rewindState.recSize, 2000u);
   EXPECT_EQ(rewindState.pushMode, 1);
+}
+
+// The log is made on the first frame or not at all: a game that found it
+// held by another doesn't take it over once that one ends.
+TEST_F(FrameLoop, ALogHeldByAnotherGameIsNotTakenOverLater) {
+  WriteSettings("[Settings]\nLog=1\n");
+  const std::filesystem::path log = dir / "Quorvat.log";
+  std::ofstream(log) << "the other game's log\n";
+  const int other = open(log.c_str(), O_WRONLY);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  RunFrames(1);
+  close(other);
+  RunFrames(2);
+  std::ifstream in(log);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "the other game's log");
+  EXPECT_EQ(rewindState.logFile, nullptr);
 }
 
 }  // namespace

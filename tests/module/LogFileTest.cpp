@@ -1,5 +1,6 @@
 // The support log's file: it never passes its mebibyte, a write that fails
-// ends it, and the out-of-memory line comes once a run.
+// or falls short ends it, its paths are the system's whole, and the
+// out-of-memory line comes once a run.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,9 +8,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "FakeGame.h"
 #include "log/SupportLog.h"
+#include "record/RecordFrame.h"
 
 namespace {
 
@@ -40,6 +43,15 @@ class LogFile : public ::testing::Test, public FakeGame {
   }
 
   DWORD OnWriteFile(DWORD bytes) override { return ++writes == failingWrite ? allowed : bytes; }
+  bool OnShortWriteSucceeds() override { return shortWriteSucceeds; }
+  bool OnXInputLibraryPresent() override { return xinputPresent; }
+
+  std::vector<std::string> Lines(const std::filesystem::path& folder) {
+    std::ifstream in(folder / "Quorvat.log", std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
 
   // What the file holds after the header.
   std::string Events() {
@@ -54,6 +66,8 @@ class LogFile : public ::testing::Test, public FakeGame {
   int writes = 0;
   int failingWrite = 0;
   DWORD allowed = 0;
+  bool shortWriteSucceeds = false;
+  bool xinputPresent = true;
 
  private:
   std::filesystem::path folder_;
@@ -72,6 +86,7 @@ TEST_F(LogFile, NeverPassesItsCapAndSaysSoWhenThereIsRoom) {
   } rows[] = {
       {longLine.size(), longLine},
       {longLine.size() - 1, full},
+      {full.size(), full},
       {full.size() - 1, ""},
   };
   for (const auto& row : rows) {
@@ -87,14 +102,18 @@ TEST_F(LogFile, NeverPassesItsCapAndSaysSoWhenThereIsRoom) {
   }
 }
 
-TEST_F(LogFile, AWriteThatFailsEndsTheLogWithWhatWasWritten) {
-  failingWrite = 9;  // the first event's line, after the eight of the header
-  allowed = 5;
-  OpenSupportLog();
-  LogRewindEntry(RewindCause::PadChord);
-  LogRewindLeave(RewindCause::LetGo);
-  EXPECT_EQ(Events(), "frame");
-  EXPECT_EQ(writes, 9);
+TEST_F(LogFile, AWriteThatFailsOrFallsShortEndsTheLogWithWhatWasWritten) {
+  for (const bool succeeds : {false, true}) {
+    Fresh();
+    failingWrite = 9;  // the first event's line, after the eight of the header
+    allowed = 5;
+    shortWriteSucceeds = succeeds;
+    OpenSupportLog();
+    LogRewindEntry(RewindCause::PadChord);
+    LogRewindLeave(RewindCause::LetGo);
+    EXPECT_EQ(Events(), "frame") << "the short write answers " << succeeds;
+    EXPECT_EQ(writes, 9);
+  }
 }
 
 TEST_F(LogFile, APathLongerThanWindowsUsualLimitIsWrittenWhole) {
@@ -102,18 +121,42 @@ TEST_F(LogFile, APathLongerThanWindowsUsualLimitIsWrittenWhole) {
       std::filesystem::current_path() / std::string(150, 'd') / std::string(150, 'e');
   std::filesystem::create_directories(deep);
   std::filesystem::current_path(deep);
+  const std::u16string settings = (deep / "Quorvat.ini").u16string();
+  ASSERT_LT(settings.size(), std::size(rewindState.settingsPath));
+  settings.copy(rewindState.settingsPath, settings.size());
   OpenSupportLog();
-  std::ifstream in(deep / "Quorvat.log", std::ios::binary);
-  std::string line;
-  std::getline(in, line);
-  std::getline(in, line);
-  EXPECT_EQ(line, "module: " + (deep / "Quorvat.dll").string() + "\r");
+  const std::vector<std::string> lines = Lines(deep);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[1], "module: " + (deep / "Quorvat.dll").string() + "\r");
+  EXPECT_EQ(lines[2], "game: " + std::filesystem::read_symlink("/proc/self/exe").string() + "\r");
+  EXPECT_EQ(lines[3], "settings file: " + (deep / "Quorvat.ini").string() + "\r");
+}
+
+TEST_F(LogFile, ThePadLineSaysWhenThereIsNoXInputLibrary) {
+  for (const bool present : {true, false}) {
+    Fresh();
+    xinputPresent = present;
+    rewindState.padEnabled = 1;
+    rewindState.padToggleButtons = 32;
+    OpenSupportLog();
+    const std::vector<std::string> lines = Lines(std::filesystem::current_path());
+    ASSERT_GE(lines.size(), 7u);
+    const std::string start = "[Pad] Enable=1 ToggleButtons=32 (Back) MarkButtons=0 (none), ";
+    if (present) {
+      EXPECT_EQ(lines[6].rfind(start + "XInput from /", 0), 0u) << lines[6];
+    } else {
+      EXPECT_EQ(lines[6], start + "no XInput library found: the pad is not read\r");
+    }
+  }
 }
 
 TEST_F(LogFile, OnlyTheFirstFailedPushIsLogged) {
+  answers[0x330A9C0C] = [](NativeContext& c) { c.argSlots[0] = 16; };  // QueryFrameStep
   OpenSupportLog();
-  LogOutOfMemory();
-  LogOutOfMemory();
+  HistoryMemory::failHook = [](std::size_t) { return true; };
+  RecordFrame(0);
+  RecordFrame(0);
+  HistoryMemory::failHook = nullptr;
   EXPECT_EQ(Events(), "frame 0: out of memory: the history keeps 0 samples\r\n");
 }
 

@@ -48,12 +48,12 @@ Lines LogOf(const json& scenario, bool all = false) {
 
 TEST(SupportLog, TheHeaderShowsTheSettingsInForceNotAsWritten) {
   const std::string settings =
-      "[Keys]\nEnableKey=36\nOlderKey=300\nNewerKey=65\nResumeKey=0\n"
+      "[Keys]\nEnableKey=36\nOlderKey=300\nNewerKey=65\nResumeKey=0\nHold=2\n"
       "[Settings]\nLog=7\nRecSeconds=900\nRecSize=-1\nPush=-2\n"
       "[Pad]\nEnable=2\nToggleButtons=65584\n[Overlay]\nSeconds=3\n";
   EXPECT_EQ(LogOf(Scenario(1, settings, json::array())),
             (Lines{"[Keys] EnableKey=36 (key 36) OlderKey=90 (Z) NewerKey=65 (A) ResumeKey=32 "
-                   "(Space) Hold=0 MarkKey=0 (none)",
+                   "(Space) Hold=1 MarkKey=0 (none)",
                    "[Settings] RecSize=4294967295 Push=-2 RecSeconds=600 Log=1",
                    "[Pad] Enable=1 ToggleButtons=48 (Start+Back) MarkButtons=0 (none), XInput "
                    "from PATH",
