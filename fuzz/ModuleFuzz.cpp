@@ -346,19 +346,19 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
 }
 
 // Past the 2,000-sample cap of a two-second history (a three-second one at
-// 0 ms frames holds all of them), and no further: the fuzzer's time goes on
-// more inputs rather than on ever longer ones.
-constexpr int kMaxFrames = 3000;
+// 0 ms frames holds up to 2,499 samples), and no further: the fuzzer's time
+// goes on more inputs rather than on ever longer ones.
+constexpr int kMaxFrames = 2500;
 
 // How many frames a run command runs: mostly 1 to 16; with a history of two
-// to four seconds, one run in 32 is a long stretch of 256 to 2,048 frames,
+// to four seconds, one run in 64 is a long stretch of 512 to 2,048 frames,
 // so that a few bytes reach the long histories only such a history holds
 // (with the history in frames, at most 51 samples, a stretch reaches
 // nothing new). Every frame of a stretch is checked like any other.
 int RunLength(FuzzedDataProvider& in) {
   const uint8_t b = in.ConsumeIntegral<uint8_t>();
   const uint32_t seconds = rewindState.recSeconds;
-  if (b >= 248 && seconds >= 2 && seconds <= 4) return 256 * (b - 247);
+  if (b >= 252 && seconds >= 2 && seconds <= 4) return 512 * (b - 251);
   return 1 + b % 16;  // as ConsumeIntegralInRange(1, 16) reads the byte
 }
 
