@@ -69,13 +69,13 @@ const char kLogFull[] = "log full: nothing more is written\r\n";
 // module's frames, and its values would only steer the fuzzer toward them.
 #define QUORVAT_NOT_COVERED __attribute__((no_sanitize("coverage")))
 
-// FNV-1a over 32-bit words (the tail byte by byte): a quarter of the steps,
+// FNV-1a over 64-bit words (the tail byte by byte): an eighth of the steps,
 // and as sure to change with any byte.
 QUORVAT_NOT_COVERED uint64_t Fnv(uint64_t digest, const void* bytes, size_t count) {
   const auto* b = static_cast<const uint8_t*>(bytes);
   size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    uint32_t word;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word;
     std::memcpy(&word, b + i, sizeof word);
     digest = (digest ^ word) * 1099511628211u;
   }
@@ -130,8 +130,7 @@ class FuzzGame : public GameDouble {
   // The answers follow from the game's values, the same in both runs; a
   // slot past the arguments holds whatever an earlier call left there.
   QUORVAT_NOT_COVERED void OnNative(NativeContext* c, uint32_t hash) override {
-    Mix(hash);
-    Mix(c->argCount);
+    Mix((static_cast<uint64_t>(hash) << 32) | c->argCount);
     const uint32_t count = c->argCount < 17 ? c->argCount : 17;
     digest = Fnv(digest, c->argSlots, count * sizeof(uint32_t));
     GameDouble::OnNative(c, hash);
@@ -346,9 +345,22 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
   return true;
 }
 
-// Past the 1,000-sample cap of a one-second history, and no further: the
-// fuzzer's time goes on more inputs rather than on ever longer ones.
-constexpr int kMaxFrames = 1200;
+// Past the 2,000-sample cap of a two-second history (a three-second one at
+// 0 ms frames holds up to 2,499 samples), and no further: the fuzzer's time
+// goes on more inputs rather than on ever longer ones.
+constexpr int kMaxFrames = 2500;
+
+// How many frames a run command runs: mostly 1 to 16; with a history of two
+// to four seconds, one run in 64 is a long stretch of 512 to 2,048 frames,
+// so that a few bytes reach the long histories only such a history holds
+// (with the history in frames, at most 51 samples, a stretch reaches
+// nothing new). Every frame of a stretch is checked like any other.
+int RunLength(FuzzedDataProvider& in) {
+  const uint8_t b = in.ConsumeIntegral<uint8_t>();
+  const uint32_t seconds = rewindState.recSeconds;
+  if (b >= 252 && seconds >= 2 && seconds <= 4) return 512 * (b - 251);
+  return 1 + b % 16;  // as ConsumeIntegralInRange(1, 16) reads the byte
+}
 
 // QUORVAT_FUZZ_TRACE=1 prints what an input does, to read a finding.
 const bool tracing = std::getenv("QUORVAT_FUZZ_TRACE") != nullptr;
@@ -411,11 +423,14 @@ struct LengthsCopy {
     bool changed = false;
     // The deque never moves a sample it holds, and a pushed one is there
     // before any trim: a newest sample at another address is this frame's.
+    // Newest() and Oldest() rather than indexes: the deque's index
+    // arithmetic, traced for coverage, cost more than the check.
     if (count != 0 && &history.Newest() != newest) {
-      if (history[0] > 1000) return "a frame length above a second";
-      if (history[0] != rewindState.frameMs) return "the newest frame length is not the frame's";
-      lengths.push_front(history[0]);
-      sum += history[0];
+      const uint16_t pushed = history.Newest();
+      if (pushed > 1000) return "a frame length above a second";
+      if (pushed != rewindState.frameMs) return "the newest frame length is not the frame's";
+      lengths.push_front(pushed);
+      sum += pushed;
       changed = true;
     }
     if (count > lengths.size()) return "the frame lengths grew by more than this frame's";
@@ -424,7 +439,7 @@ struct LengthsCopy {
       lengths.pop_back();
       changed = true;
     }
-    if (count != 0 && (history[0] != lengths.front() || history[count - 1] != lengths.back())) {
+    if (count != 0 && (history.Newest() != lengths.front() || history.Oldest() != lengths.back())) {
       return "the frame lengths changed other than by a push and trims";
     }
     if (sum != historySet.frameMsTotal) {
@@ -469,9 +484,7 @@ struct LengthsCopy {
 
 // The module's state after a frame, into the digest: what the trace's end
 // line holds, and what the frame loop keeps for later frames.
-QUORVAT_NOT_COVERED void MixState() {
-  QuorvatSnapshot snapshot{};
-  QuorvatReadSnapshot(&snapshot);
+QUORVAT_NOT_COVERED void MixState(const QuorvatSnapshot& snapshot) {
   game->Mix(snapshot);
   const RewindState& s = rewindState;
   game->Mix(s.scrubBackMs);
@@ -486,9 +499,11 @@ QUORVAT_NOT_COVERED void MixState() {
   game->Mix(s.framesRun);
 }
 
-// Once a frame: the first run keeps the digest, the log's run must meet it.
-QUORVAT_NOT_COVERED void FrameDone(int frame, std::vector<uint64_t>& digests, bool logRun) {
-  MixState();
+// Once a frame, with the frame's one read of the snapshot: the first run
+// keeps the digest, the log's run must meet it.
+QUORVAT_NOT_COVERED void FrameDone(int frame, const QuorvatSnapshot& snapshot,
+                                   std::vector<uint64_t>& digests, bool logRun) {
+  MixState(snapshot);
   if (!logRun) {
     digests.push_back(game->digest);
   } else if (static_cast<size_t>(frame) >= digests.size() || digests[frame] != game->digest) {
@@ -522,7 +537,6 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
   GameValues& v = game->values;
 
   ResetModuleState();
-  std::remove("Quorvat.log");
   game->digest = kFnvBasis;
   game->plan = plan;
   game->frame = 0;
@@ -543,7 +557,9 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
   lengths.BeforeFrame();
   if (!clock.Frame(v)) Broken(0, "the first frame's length is not 0");  // stamp and settings
   if (const char* broken = lengths.AfterFrame()) Broken(0, broken);
-  FrameDone(0, digests, plan != nullptr);
+  QuorvatSnapshot snapshot{};
+  QuorvatReadSnapshot(&snapshot);
+  FrameDone(0, snapshot, digests, plan != nullptr);
   if (plan != nullptr && plan->nearlyFull && rewindState.logEnded == 0 &&
       rewindState.logBytes + plan->room < kLogCap) {
     // As if a long run of rewinds had filled it: the cap comes within the
@@ -618,7 +634,7 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
         v.clockWorks = in.ConsumeBool();
         break;
       default: {
-        const int run = in.ConsumeIntegralInRange<int>(1, 16);
+        const int run = RunLength(in);
         for (int i = 0; i < run && frame < kMaxFrames; ++i, ++frame) {
           const uint32_t before = historySet.posX.SampleCount();
           game->frame = frame;
@@ -630,13 +646,15 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
           if (const char* broken = BrokenInvariant()) Broken(frame, broken);
           if (const char* broken = lengths.AfterFrame()) Broken(frame, broken);
           const bool jumpAsked = markPressed && !v.pressed[kMarkKey] && rewindState.rewinding != 0;
-          if (const char* broken = BrokenMarks(jumpAsked)) Broken(frame, broken);
+          snapshot = QuorvatSnapshot{};  // as fresh as the first frame's: no stale bytes digested
+          QuorvatReadSnapshot(&snapshot);
+          if (const char* broken = BrokenMarks(snapshot, jumpAsked)) Broken(frame, broken);
           const uint32_t after = historySet.posX.SampleCount();
           // A frame after a pause trims many samples from a history in seconds.
           if (after > before + 1 || (after + 1 < before && rewindState.recSeconds == 0)) {
             Broken(frame, "the sample count changed by more than one");
           }
-          FrameDone(frame, digests, plan != nullptr);
+          FrameDone(frame, snapshot, digests, plan != nullptr);
         }
         break;
       }
@@ -655,7 +673,12 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (game == nullptr) game = new FuzzGame;  // lives for the whole fuzzing run
+  if (game == nullptr) {
+    game = new FuzzGame;  // lives for the whole fuzzing run
+    // A log left by an earlier process; from here on each log run removes
+    // its own, so no run starts with one.
+    std::remove("Quorvat.log");
+  }
   static std::vector<uint64_t> digests;
   digests.clear();
   if (RunInput(data, size, nullptr, digests)) {
