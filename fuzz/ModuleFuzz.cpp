@@ -35,13 +35,14 @@
 // line that says it is full.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -64,14 +65,14 @@ constexpr uint64_t kFnvBasis = 14695981039346656037u;
 constexpr uint32_t kLogCap = 1048576;
 const char kLogFull[] = "log full: nothing more is written\r\n";
 
-// The target's own bookkeeping (the digests, the copy of the frame
+// The target's own bookkeeping (the transcript, the copy of the frame
 // lengths) is left out of the coverage: tracing its loops cost more than the
 // module's frames, and its values would only steer the fuzzer toward them.
 #define QUORVAT_NOT_COVERED __attribute__((no_sanitize("coverage")))
 
-// FNV-1a over 64-bit words (the tail byte by byte): an eighth of the steps,
-// and as sure to change with any byte.
-QUORVAT_NOT_COVERED uint64_t Fnv(uint64_t digest, const void* bytes, size_t count) {
+// FNV-1a over 64-bit words (the tail byte by byte), once an input: the hash
+// that picks what the log's run does to the log.
+uint64_t Fnv(uint64_t digest, const void* bytes, size_t count) {
   const auto* b = static_cast<const uint8_t*>(bytes);
   size_t i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -104,12 +105,78 @@ LogPlan PlanFrom(uint64_t hash) {
   return plan;
 }
 
-// The game and the operating system, keeping a digest of every call the
-// module makes of them, its arguments and the answer; in the log's run also
-// the disk, which takes what the plan says.
+// Every call the module makes of the game and the operating system, with its
+// arguments and the answer, and the module's state after each frame, as
+// words: the first run of an input that gets a log run writes them down, the
+// log's run must say them again word for word. Words, not a digest: writing
+// and comparing them costs less than hashing, and a difference stops the
+// log's run at the very call.
+class Transcript {
+ public:
+  enum class Mode { kOff, kWrite, kCheck };
+
+  void Start(Mode mode) {
+    mode_ = mode;
+    if (mode == Mode::kWrite) written_ = 0;
+    read_ = 0;
+  }
+  // Whether the log's run said every word the first run wrote.
+  bool Complete() const { return mode_ != Mode::kCheck || read_ == written_; }
+
+  // False when the log's run says other words than the first run wrote.
+  // Plain loops over a buffer of its own, bounded here, without the
+  // sanitizers' checks on each word: the standard containers' code, and
+  // checked loads and stores, cost more than the module's frames.
+  __attribute__((no_sanitize("coverage", "address", "undefined"))) bool Words(const uint32_t* words,
+                                                                              size_t count) {
+    if (mode_ == Mode::kWrite) {
+      if (count > room_ - written_) Grow(count);
+      uint32_t* to = words_ + written_;
+      for (size_t i = 0; i < count; ++i) to[i] = words[i];
+      written_ += count;
+    } else if (mode_ == Mode::kCheck) {
+      if (count > written_ - read_) return false;
+      const uint32_t* said = words_ + read_;
+      for (size_t i = 0; i < count; ++i) {
+        if (said[i] != words[i]) return false;
+      }
+      read_ += count;
+    }
+    return true;
+  }
+  // Any value as whole words, its last one filled out with zeros.
+  template <typename T>
+  QUORVAT_NOT_COVERED bool Value(const T& value) {
+    if (mode_ == Mode::kOff) return true;
+    uint32_t words[(sizeof value + 3) / 4] = {};
+    std::memcpy(words, &value, sizeof value);
+    return Words(words, std::size(words));
+  }
+
+ private:
+  void Grow(size_t count) {
+    const size_t room = 2 * (room_ + count);
+    std::unique_ptr<uint32_t[]> store(new uint32_t[room]);
+    std::copy(store_.get(), store_.get() + written_, store.get());
+    store_ = std::move(store);
+    words_ = store_.get();
+    room_ = room;
+  }
+
+  Mode mode_ = Mode::kOff;
+  std::unique_ptr<uint32_t[]> store_;  // kept from input to input: only grows
+  uint32_t* words_ = nullptr;          // store_'s, read without a call
+  size_t room_ = 0;
+  size_t written_ = 0;
+  size_t read_ = 0;
+};
+
+// The game and the operating system, putting every call the module makes of
+// them into the transcript; in the log's run also the disk, which takes what
+// the plan says.
 class FuzzGame : public GameDouble {
  public:
-  uint64_t digest = kFnvBasis;
+  Transcript transcript;
   const LogPlan* plan = nullptr;  // null: the log is off
   int frame = 0;
   uint32_t filesCreated = 0;
@@ -119,20 +186,23 @@ class FuzzGame : public GameDouble {
   uint32_t countedAhead = 0;  // bytes the log counts beyond the file's
 
   template <typename T>
-  QUORVAT_NOT_COVERED void Mix(const T& value) {
-    digest = Fnv(digest, &value, sizeof value);
+  QUORVAT_NOT_COVERED void Say(const T& value) {
+    if (!transcript.Value(value)) Differs();
   }
-  QUORVAT_NOT_COVERED void MixText(const char16_t* text) {
-    for (; text != nullptr && *text != 0; ++text) Mix(*text);
-    Mix(char16_t{0});
+  QUORVAT_NOT_COVERED void SayText(const char16_t* text) {
+    for (; text != nullptr && *text != 0; ++text) Say(*text);
+    Say(char16_t{0});
+  }
+  [[noreturn]] void Differs() const {
+    Broken(frame, "with the log on the module's calls or state differ from the run without");
   }
 
   // The answers follow from the game's values, the same in both runs; a
   // slot past the arguments holds whatever an earlier call left there.
   QUORVAT_NOT_COVERED void OnNative(NativeContext* c, uint32_t hash) override {
-    Mix((static_cast<uint64_t>(hash) << 32) | c->argCount);
     const uint32_t count = c->argCount < 17 ? c->argCount : 17;
-    digest = Fnv(digest, c->argSlots, count * sizeof(uint32_t));
+    const uint32_t call[2] = {hash, c->argCount};
+    if (!transcript.Words(call, 2) || !transcript.Words(c->argSlots, count)) Differs();
     GameDouble::OnNative(c, hash);
   }
   SHORT OnGetAsyncKeyState(int vk) override {
@@ -141,9 +211,9 @@ class FuzzGame : public GameDouble {
   SHORT OnGetKeyState(int vk) override { return Answer('K', vk, GameDouble::OnGetKeyState(vk)); }
   BOOL OnGetCursorPos(POINT* point) override {
     const BOOL ok = GameDouble::OnGetCursorPos(point);
-    Mix('C');
-    Mix(ok);
-    if (ok) Mix(*point);
+    Say('C');
+    Say(ok);
+    if (ok) Say(*point);
     return ok;
   }
   DWORD OnXInputGetState(DWORD user, XINPUT_STATE* state) override {
@@ -159,15 +229,15 @@ class FuzzGame : public GameDouble {
     return Answer('M', 0, GameDouble::OnFileModificationTime(path, seconds));
   }
   void OnGetFullPathNameW(const char16_t* name, DWORD length) override {
-    Mix('P');
-    MixText(name);
-    Mix(length);
+    Say('P');
+    SayText(name);
+    Say(length);
   }
   void OnGetPrivateProfileIntW(const char16_t* section, const char16_t* key, INT value) override {
-    Mix('I');
-    MixText(section);
-    MixText(key);
-    Mix(value);
+    Say('I');
+    SayText(section);
+    SayText(key);
+    Say(value);
   }
 
   // The settings file of the run, as the reader returns its values: made
@@ -208,9 +278,9 @@ class FuzzGame : public GameDouble {
  private:
   template <typename T>
   QUORVAT_NOT_COVERED T Answer(char what, uint32_t asked, T answer) {
-    Mix(what);
-    Mix(asked);
-    Mix(answer);
+    uint32_t words[2 + (sizeof answer + 3) / 4] = {static_cast<uint32_t>(what), asked};
+    std::memcpy(words + 2, &answer, sizeof answer);
+    if (!transcript.Words(words, std::size(words))) Differs();
     return answer;
   }
 };
@@ -351,10 +421,11 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
 constexpr int kMaxFrames = 2500;
 
 // How many frames a run command runs: mostly 1 to 16; with a history of two
-// to four seconds, one run in 64 is a long stretch of 512 to 2,048 frames,
-// so that a few bytes reach the long histories only such a history holds
-// (with the history in frames, at most 51 samples, a stretch reaches
-// nothing new). Every frame of a stretch is checked like any other.
+// to four seconds, one run in 64 is a long stretch of up to 512 to 2,048
+// frames, so that a few bytes reach the long histories only such a history
+// holds (with the history in frames, at most 51 samples, a stretch reaches
+// nothing new). A stretch ends after a frame that neither lengthened the
+// history nor moved the scrub. Every frame of it is checked like any other.
 int RunLength(FuzzedDataProvider& in) {
   const uint8_t b = in.ConsumeIntegral<uint8_t>();
   const uint32_t seconds = rewindState.recSeconds;
@@ -399,12 +470,37 @@ struct ClockReadings {
   }
 };
 
+// Frame lengths newest first, index 0 the newest, in a ring that never
+// allocates: one is pushed a frame at most, so an input never holds more
+// than its frames.
+class LengthRing {
+ public:
+  uint32_t Size() const { return count_; }
+  void PushFront(uint16_t length) {
+    head_ = (head_ - 1) & kMask;
+    ring_[head_] = length;
+    ++count_;
+  }
+  uint16_t PopOldest() {
+    --count_;
+    return ring_[(head_ + count_) & kMask];
+  }
+  uint16_t operator[](uint32_t index) const { return ring_[(head_ + index) & kMask]; }
+
+ private:
+  static constexpr uint32_t kMask = 4095;
+  static_assert(kMaxFrames <= kMask, "the ring holds an input's frames");
+  uint16_t ring_[kMask + 1];
+  uint32_t head_ = 0;
+  uint32_t count_ = 0;
+};
+
 // The frame lengths as the target saw them pushed and trimmed, beside the
 // module's history, and from them the two sums the module keeps running:
 // the history's and, while rewinding with the label on, the scrubbed
 // samples'. A frame's check costs what the frame changed.
 struct LengthsCopy {
-  std::deque<uint16_t> lengths;
+  LengthRing lengths;
   uint64_t sum = 0;
   const uint16_t* newest = nullptr;  // the module's newest length before the frame
   bool scrubbing = false;
@@ -429,17 +525,16 @@ struct LengthsCopy {
       const uint16_t pushed = history.Newest();
       if (pushed > 1000) return "a frame length above a second";
       if (pushed != rewindState.frameMs) return "the newest frame length is not the frame's";
-      lengths.push_front(pushed);
+      lengths.PushFront(pushed);
       sum += pushed;
       changed = true;
     }
-    if (count > lengths.size()) return "the frame lengths grew by more than this frame's";
-    while (lengths.size() > count) {
-      sum -= lengths.back();
-      lengths.pop_back();
+    if (count > lengths.Size()) return "the frame lengths grew by more than this frame's";
+    while (lengths.Size() > count) {
+      sum -= lengths.PopOldest();
       changed = true;
     }
-    if (count != 0 && (history.Newest() != lengths.front() || history.Oldest() != lengths.back())) {
+    if (count != 0 && (history.Newest() != lengths[0] || history.Oldest() != lengths[count - 1])) {
       return "the frame lengths changed other than by a push and trims";
     }
     if (sum != historySet.frameMsTotal) {
@@ -459,7 +554,7 @@ struct LengthsCopy {
       scrubbed = 0;
       scrubSum = 0;
     }
-    if (s.playIndex < 0 || static_cast<uint32_t>(s.playIndex) > lengths.size()) {
+    if (s.playIndex < 0 || static_cast<uint32_t>(s.playIndex) > lengths.Size()) {
       return "playIndex is past the frame lengths";
     }
     const auto to = static_cast<uint32_t>(s.playIndex);
@@ -474,7 +569,7 @@ struct LengthsCopy {
     if (const char* broken = BrokenFrameMsTotal()) return broken;
     if (const char* broken = BrokenSecondsSum()) return broken;
     const DurationHistory& history = historySet.frameMsHist;
-    if (history.SampleCount() != lengths.size()) return "the frame lengths' copy lost count";
+    if (history.SampleCount() != lengths.Size()) return "the frame lengths' copy lost count";
     for (uint32_t i = 0; i < history.SampleCount(); ++i) {
       if (history[i] != lengths[i]) return "the frame lengths differ from their copy";
     }
@@ -482,33 +577,22 @@ struct LengthsCopy {
   }
 };
 
-// The module's state after a frame, into the digest: what the trace's end
-// line holds, and what the frame loop keeps for later frames.
-QUORVAT_NOT_COVERED void MixState(const QuorvatSnapshot& snapshot) {
-  game->Mix(snapshot);
+// The module's state after a frame, into the transcript, with the frame's
+// one read of the snapshot: what the trace's end line holds, and what the
+// frame loop keeps for later frames.
+QUORVAT_NOT_COVERED void FrameDone(const QuorvatSnapshot& snapshot) {
+  if (!game->transcript.Value(snapshot)) game->Differs();
   const RewindState& s = rewindState;
-  game->Mix(s.scrubBackMs);
-  game->Mix(s.frameMs);
-  game->Mix(s.lastClockReading);
-  game->Mix(s.clockRead);
-  game->Mix(s.olderKey);
-  game->Mix(s.newerKey);
-  game->Mix(s.resumeKey);
-  game->Mix(s.hintEnabled);
-  game->Mix(s.padToggleButtons);
-  game->Mix(s.framesRun);
-}
-
-// Once a frame, with the frame's one read of the snapshot: the first run
-// keeps the digest, the log's run must meet it.
-QUORVAT_NOT_COVERED void FrameDone(int frame, const QuorvatSnapshot& snapshot,
-                                   std::vector<uint64_t>& digests, bool logRun) {
-  MixState(snapshot);
-  if (!logRun) {
-    digests.push_back(game->digest);
-  } else if (static_cast<size_t>(frame) >= digests.size() || digests[frame] != game->digest) {
-    Broken(frame, "with the log on the module's calls or state differ from the run without");
-  }
+  game->Say(s.scrubBackMs);
+  game->Say(s.frameMs);
+  game->Say(s.lastClockReading);
+  game->Say(s.clockRead);
+  game->Say(s.olderKey);
+  game->Say(s.newerKey);
+  game->Say(s.resumeKey);
+  game->Say(s.hintEnabled);
+  game->Say(s.padToggleButtons);
+  game->Say(s.framesRun);
 }
 
 // What the log's run left: the bytes the disk took, whole lines but for one
@@ -531,13 +615,11 @@ void CheckLogFile() {
 
 // One run of the input: the log off (`plan` null), or on as `plan` says.
 // Returns whether the input wrote a settings file.
-bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
-              std::vector<uint64_t>& digests) {
+bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan) {
   FuzzedDataProvider in(data, size);
   GameValues& v = game->values;
 
   ResetModuleState();
-  game->digest = kFnvBasis;
   game->plan = plan;
   game->frame = 0;
   game->filesCreated = game->writes = 0;
@@ -549,6 +631,9 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
   v.hasMtime = in.ConsumeBool();
   v.mtime = in.ConsumeIntegral<int64_t>();
   const bool settings = WriteSettings(in, plan);
+  // Only an input with a settings file runs again with the log on.
+  using Mode = Transcript::Mode;
+  game->transcript.Start(plan != nullptr ? Mode::kCheck : settings ? Mode::kWrite : Mode::kOff);
   v.clockFrequency = ClockValue(in, 1000000);
   v.counter = in.ConsumeIntegral<int64_t>();
   ClockReadings clock;
@@ -559,7 +644,7 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
   if (const char* broken = lengths.AfterFrame()) Broken(0, broken);
   QuorvatSnapshot snapshot{};
   QuorvatReadSnapshot(&snapshot);
-  FrameDone(0, snapshot, digests, plan != nullptr);
+  FrameDone(snapshot);
   if (plan != nullptr && plan->nearlyFull && rewindState.logEnded == 0 &&
       rewindState.logBytes + plan->room < kLogCap) {
     // As if a long run of rewinds had filled it: the cap comes within the
@@ -635,26 +720,33 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
         break;
       default: {
         const int run = RunLength(in);
-        for (int i = 0; i < run && frame < kMaxFrames; ++i, ++frame) {
+        bool moving = true;
+        for (int i = 0; i < run && moving && frame < kMaxFrames; ++i, ++frame) {
           const uint32_t before = historySet.posX.SampleCount();
+          const int32_t indexBefore = rewindState.playIndex;
           game->frame = frame;
           lengths.BeforeFrame();
           const bool markPressed = rewindState.markKey != 0 && v.pressed[kMarkKey];
           if (!clock.Frame(v)) {
             Broken(frame, "a frame's length is not the millisecond marks its counter passed");
           }
-          if (const char* broken = BrokenInvariant()) Broken(frame, broken);
+          snapshot =
+              QuorvatSnapshot{};  // as fresh as the first frame's: no stale bytes written down
+          QuorvatReadSnapshot(&snapshot);
+          if (const char* broken = BrokenInvariant(snapshot.historyCounts)) Broken(frame, broken);
           if (const char* broken = lengths.AfterFrame()) Broken(frame, broken);
           const bool jumpAsked = markPressed && !v.pressed[kMarkKey] && rewindState.rewinding != 0;
-          snapshot = QuorvatSnapshot{};  // as fresh as the first frame's: no stale bytes digested
-          QuorvatReadSnapshot(&snapshot);
           if (const char* broken = BrokenMarks(snapshot, jumpAsked)) Broken(frame, broken);
           const uint32_t after = historySet.posX.SampleCount();
           // A frame after a pause trims many samples from a history in seconds.
           if (after > before + 1 || (after + 1 < before && rewindState.recSeconds == 0)) {
             Broken(frame, "the sample count changed by more than one");
           }
-          FrameDone(frame, snapshot, digests, plan != nullptr);
+          FrameDone(snapshot);
+          // A stretch is there to lengthen the history or to scrub far
+          // through it: once a frame does neither, the rest of it would
+          // only repeat that frame, which short runs reach for a byte.
+          moving = run <= 16 || after != before || rewindState.playIndex != indexBefore;
         }
         break;
       }
@@ -662,6 +754,7 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan,
   }
   HistoryMemory::failHook = nullptr;
   if (const char* broken = lengths.Walk()) Broken(frame, broken);
+  if (!game->transcript.Complete()) Broken(frame, "the log's run ended before the first run's");
   if (plan != nullptr) {
     CloseSupportLog();
     if (settings) CheckLogFile();
@@ -679,11 +772,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // its own, so no run starts with one.
     std::remove("Quorvat.log");
   }
-  static std::vector<uint64_t> digests;
-  digests.clear();
-  if (RunInput(data, size, nullptr, digests)) {
+  if (RunInput(data, size, nullptr)) {
     const LogPlan plan = PlanFrom(Fnv(kFnvBasis, data, size));
-    RunInput(data, size, &plan, digests);
+    RunInput(data, size, &plan);
   }
   return 0;
 }

@@ -293,11 +293,11 @@ inline void ResetModuleState() {
 // recSize + 1 samples, or with the history in seconds at most L = R x 1000
 // samples and at most L milliseconds of play (unless it holds one sample);
 // while rewinding, the count is playLength and playIndex names a sample.
-// Returns null when all hold, else what broke.
-GAME_DOUBLE_NOT_COVERED inline const char* BrokenInvariant() {
+// Returns null when all hold, else what broke. `counts` are the histories'
+// sample counts after the frame, as HistoryCounts or the snapshot gives them.
+GAME_DOUBLE_NOT_COVERED inline const char* BrokenInvariant(
+    const uint32_t (&counts)[kHistoryCount]) {
   const RewindState& s = rewindState;
-  uint32_t counts[kHistoryCount];
-  HistoryCounts(counts);
   for (uint32_t count : counts) {
     if (count != counts[0]) return "the histories hold different sample counts";
   }
@@ -324,6 +324,12 @@ GAME_DOUBLE_NOT_COVERED inline const char* BrokenInvariant() {
     }
   }
   return nullptr;
+}
+
+GAME_DOUBLE_NOT_COVERED inline const char* BrokenInvariant() {
+  uint32_t counts[kHistoryCount];
+  HistoryCounts(counts);
+  return BrokenInvariant(counts);
 }
 
 // The running sum of the kept frame lengths is their sum, each at most a
