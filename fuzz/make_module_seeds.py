@@ -77,13 +77,20 @@ class Seed:
         self.byte(frequency).s64(counter)
         return self.byte(rec_size).byte(push_index).byte(1 if skip_stamp else 0)
 
-    # Commands (the first byte, taken modulo 12, picks one).
+    # Commands (the first byte, taken modulo 12, picks one). A run command
+    # runs 1 to 16 frames.
     def frames(self, n):
         while n > 0:
-            step = min(n, 64)
+            step = min(n, 16)
             self.byte(6).byte(step - 1)
             n -= step
         return self
+
+    # With a history of two to four seconds: up to 512 * k frames (k 1 to 4),
+    # ending after a frame that neither lengthened the history nor moved the
+    # scrub.
+    def stretch(self, k):
+        return self.byte(6).byte(251 + k)
 
     def float_field(self, which, value):
         bits = struct.unpack("<I", struct.pack("<f", value))[0]
@@ -253,6 +260,19 @@ def rec_seconds_pause_and_dead_clock():
     return s
 
 
+def two_seconds_at_rest():
+    # Two seconds of history with the label on: 16 ms frames, then a clock
+    # that stands still and a stretch fill it to its count cap of 2,000
+    # samples, and frames at the cap trim the 16 ms ones; rewound, scrubbed
+    # to the oldest sample and back, with marks at both ends.
+    s = Seed().header(20, aids=(90, 88, 32, 1, 1), rec_seconds=2).frames(30)
+    s.press("MARK").frames(1).clock_step(ODD_ZERO).stretch(4).frames(48).press("MARK").frames(1)
+    s.press("F7").word(SCRUB_STEP, 0xFFFFFFFF).toggle_held("OLDER").frames(3)
+    s.toggle_held("OLDER").word(SCRUB_STEP, 100).press("MARK").frames(1).press("MARK").frames(1)
+    s.toggle_held("NEWER").frames(16).toggle_held("NEWER").press("F7").frames(5)
+    return s.clock_step().frames(32)
+
+
 def hold_rewind():
     # Held to rewind with the label on and two seconds of history: going
     # back each held frame, forward with the newer key, let go; a tap; the
@@ -318,7 +338,8 @@ def main():
     os.makedirs(out, exist_ok=True)
     for make in (on_foot_rewind, vehicle_push_rewind, hostile_values, out_of_memory,
                  rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock,
-                 fastest_clock, too_fast_clock, rec_seconds_pause_and_dead_clock, hold_rewind, rec_seconds_above_600,
+                 fastest_clock, too_fast_clock, rec_seconds_pause_and_dead_clock, two_seconds_at_rest,
+                 hold_rewind, rec_seconds_above_600,
                  rec_seconds_negative, logged_rewinds, marked_rewinds):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
