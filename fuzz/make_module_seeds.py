@@ -86,7 +86,7 @@ class Seed:
             n -= step
         return self
 
-    # With a history of two to four seconds: up to 512 * k frames (k 1 to 4),
+    # With a history of one to four seconds: up to 512 * k frames (k 1 to 4),
     # ending after a frame that neither lengthened the history nor moved the
     # scrub.
     def stretch(self, k):
@@ -250,12 +250,12 @@ def rec_seconds_pause_and_dead_clock():
     # where the lengths' queue needs a block) leaves the sum as it was, and
     # so do failed pushes of whole samples; a pause trims all the earlier
     # samples and the next frame the pause's own; a clock that stands still
-    # fills the history to its cap of 1000 samples, rewound to the end and
-    # back.
+    # and a stretch fill the history to its cap of 1000 samples, rewound to
+    # the end and back.
     s = Seed().header(20, rec_seconds=1).frames(140).fail_allocations(1, passing=17).frames(140)
     s.clock_step(value=1000000).frames(1).clock_step().frames(3)
-    s.fail_allocations(3).frames(5).fail_allocations(30).frames(20)
-    s.clock_step(ODD_ZERO).frames(1100).press("F7").word(SCRUB_STEP, 0xFFFFFFFF)
+    s.fail_allocations(3).frames(5).fail_allocations(30).frames(20).fail_allocations(0)
+    s.clock_step(ODD_ZERO).stretch(2).frames(16).press("F7").word(SCRUB_STEP, 0xFFFFFFFF)
     s.toggle_held("Z").frames(3).toggle_held("Z").press("F7").clock_step().frames(70)
     return s
 
