@@ -418,9 +418,9 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
 // Past the 2,000-sample cap of a two-second history (a three-second one at
 // 0 ms frames holds up to 2,499 samples), and no further: the fuzzer's time
 // goes on more inputs rather than on ever longer ones. Only stretches reach
-// that far: the frames of short runs end at 1,200, past every count the
-// module keeps (the settle, the cursor, the stamp) and any history in
-// frames, so that an input of many short runs costs no more than that.
+// that far: an input ends once its short runs have run 1,200 frames, past
+// every count the module keeps (the settle, the cursor, the stamp) and any
+// history in frames, so that many short runs cost no more than that.
 constexpr int kMaxFrames = 2500;
 constexpr int kMaxShortRunFrames = 1200;
 
