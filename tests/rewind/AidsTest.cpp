@@ -13,12 +13,10 @@ namespace {
 
 // Frames 0 .. recorded-1 record the character at x = the frame's number; F7
 // is pressed at frame `recorded`, then `timeline` follows.
-json Recorded(int recorded, int frames, json settings, json timeline) {
-  json all = json::array();
-  for (int f = 0; f < recorded; ++f) all.push_back(At(f, {{"world", {{"charPos", {f, 0, 1}}}}}));
-  all.push_back(At(recorded, {{"press", {"F7"}}}));
+json RecordedThenF7(int recorded, int frames, json settings, json timeline) {
+  json all = json::array({At(recorded, {{"press", {"F7"}}})});
   for (json& entry : timeline) all.push_back(entry);
-  return {{"frames", frames}, {"settings", settings}, {"world", BaseWorld()}, {"timeline", all}};
+  return Recorded(recorded, frames, std::move(settings), all);
 }
 
 // The recorded x placed in each of frames `from` .. `to`.
@@ -31,8 +29,8 @@ Calls PlacedX(const Trace& trace, int from, int to) {
 TEST(Aids, TheScrubAndResumeKeysAreTheSettingsOwnAndOutOfRangeOnesKeepTheirDefaults) {
   const json moves = {At(7, {{"hold", {65}}}), At(9, {{"release", {65}}, {"hold", {68}}}),
                       At(10, {{"release", {68}}, {"hold", {254}}})};  // the range's top: a key
-  const Trace moved =
-      RunScenario(Recorded(6, 11, "[Keys]\nOlderKey=65\nNewerKey=68\nResumeKey=254\n", moves));
+  const Trace moved = RunScenario(
+      RecordedThenF7(6, 11, "[Keys]\nOlderKey=65\nNewerKey=68\nResumeKey=254\n", moves));
   EXPECT_EQ(PlacedX(moved, 6, 9), (Calls{"PlaceCharacter(5,5,0,0)", "PlaceCharacter(5,4,0,0)",
                                          "PlaceCharacter(5,3,0,0)", "PlaceCharacter(5,4,0,0)"}));
   EXPECT_EQ(moved.All("CueModeSwitch"), (Calls{"6:CueModeSwitch(250)", "10:CueModeSwitch(500)"}));
@@ -43,7 +41,7 @@ TEST(Aids, TheScrubAndResumeKeysAreTheSettingsOwnAndOutOfRangeOnesKeepTheirDefau
   }
 
   const Trace fallen =
-      RunScenario(Recorded(6, 8, "[Keys]\nOlderKey=0\nNewerKey=255\nResumeKey=-1\n", {}));
+      RunScenario(RecordedThenF7(6, 8, "[Keys]\nOlderKey=0\nNewerKey=255\nResumeKey=-1\n", {}));
   EXPECT_EQ(fallen.Frame(7, {"GetKeyState"}),
             (Calls{"GetKeyState(32)", "GetKeyState(90)", "GetKeyState(37)", "GetKeyState(88)",
                    "GetKeyState(39)"}));
@@ -85,7 +83,7 @@ TEST(Aids, TheLabelSumsTheRecordedFrameLengthsUpToTheScrubPositionEachCappedAtAS
   // at frame 14 and entered again at 15. Any value but 0 turns the label on.
   json timeline = {At(7, {{"hold", {"Z"}}}), At(12, {{"release", {"Z"}}, {"hold", {"X"}}}),
                    At(14, {{"release", {"X"}}, {"press", {"F7"}}}), At(15, {{"press", {"F7"}}})};
-  json scenario = Recorded(6, 16, "[Overlay]\nSeconds=-1\n", timeline);
+  json scenario = RecordedThenF7(6, 16, "[Overlay]\nSeconds=-1\n", timeline);
   const int clockUs[] = {0, 144000, 250000, 3000000, 40000, 16667};
   for (int f = 1; f <= 5; ++f) scenario["timeline"][f]["world"]["clockUs"] = clockUs[f];
   const Trace trace = RunScenario(scenario);
@@ -122,7 +120,7 @@ TEST(Aids, APulledTriggerScrubsFasterUnlessAKeyOfItsDirectionIsHeld) {
                    At(22, {{"release", {"Z"}}}),                      // 16 quarters: six
                    At(23, {{"pad", {{"buttons", 4}, {"lt", 128}}}}),  // 9 quarters: three
                    At(24, {{"pad", {{"buttons", 0}, {"lt", 49}}}})};  // still 4 quarters: one
-  json scenario = Recorded(20, 25, "[Pad]\nEnable=1\n", timeline);
+  json scenario = RecordedThenF7(20, 25, "[Pad]\nEnable=1\n", timeline);
   scenario["world"]["scrubStep"] = 160;
   const Trace trace = RunScenario(scenario);
   EXPECT_EQ(PlacedX(trace, 21, 24), (Calls{"PlaceCharacter(5,18,0,0)", "PlaceCharacter(5,12,0,0)",

@@ -11,15 +11,6 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-// Frames 0 .. recorded-1 record the character at x = the frame's number;
-// `timeline` follows.
-json Recorded(int recorded, int frames, const std::string& settings, json timeline) {
-  json all = json::array();
-  for (int f = 0; f < recorded; ++f) all.push_back(At(f, {{"world", {{"charPos", {f, 0, 1}}}}}));
-  for (json& entry : timeline) all.push_back(entry);
-  return {{"frames", frames}, {"settings", settings}, {"world", BaseWorld()}, {"timeline", all}};
-}
-
 Calls PlacedX(const Trace& trace, int from, int to) {
   Calls placed;
   for (int f = from; f <= to; ++f) {

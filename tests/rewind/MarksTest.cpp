@@ -20,15 +20,11 @@ constexpr int kF8 = 119;
 // with the mark pressed in the frames of `marked`; `timeline` follows.
 json Recorded(int recorded, int frames, const std::string& settings, const std::vector<int>& marked,
               json timeline) {
-  json all = json::array();
-  for (int f = 0; f < recorded; ++f) {
-    json entry = At(f, {{"world", {{"charPos", {f, 0, 1}}}}});
-    for (int m : marked)
-      if (m == f) entry["press"] = {kF8};
-    all.push_back(entry);
+  json scenario = ::Recorded(recorded, frames, settings, std::move(timeline));
+  for (int m : marked) {
+    if (m >= 0 && m < recorded) scenario["timeline"][m]["press"] = {kF8};
   }
-  for (json& entry : timeline) all.push_back(entry);
-  return {{"frames", frames}, {"settings", settings}, {"world", BaseWorld()}, {"timeline", all}};
+  return scenario;
 }
 
 // The recorded x placed in each of frames `from` .. `to` ("none" when none).

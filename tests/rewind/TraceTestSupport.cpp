@@ -118,3 +118,11 @@ nlohmann::json At(int64_t frame, nlohmann::json fields) {
   fields["frame"] = frame;
   return fields;
 }
+
+nlohmann::json Recorded(int recorded, int frames, nlohmann::json settings,
+                        nlohmann::json timeline) {
+  nlohmann::json all = nlohmann::json::array();
+  for (int f = 0; f < recorded; ++f) all.push_back(At(f, {{"world", {{"charPos", {f, 0, 1}}}}}));
+  for (nlohmann::json& entry : timeline) all.push_back(entry);
+  return {{"frames", frames}, {"settings", settings}, {"world", BaseWorld()}, {"timeline", all}};
+}

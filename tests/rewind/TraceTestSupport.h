@@ -39,3 +39,7 @@ nlohmann::json BaseWorld();
 
 // A timeline entry at `frame` with `fields`.
 nlohmann::json At(int64_t frame, nlohmann::json fields);
+
+// A scenario of `frames` frames in BaseWorld whose frames 0 .. recorded-1
+// record the character at x = the frame's number; `timeline` follows.
+nlohmann::json Recorded(int recorded, int frames, nlohmann::json settings, nlohmann::json timeline);
