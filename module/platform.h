@@ -17,6 +17,6 @@
 // GetModuleFileNameW writes it; 0 when there is none.
 DWORD FindXInputLibrary(LPWSTR buffer, DWORD size);
 #else
-#include "WindowsStandIn.h"
+#include "WindowsApi.h"
 #define QUORVAT_EXPORT __attribute__((visibility("default")))
 #endif

@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <xinput.h>
 #else
-#include "WindowsStandIn.h"
+#include "WindowsApi.h"
 #endif
 
 class WinApiHandler {

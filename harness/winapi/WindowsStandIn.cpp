@@ -1,8 +1,6 @@
 // The Windows functions the module calls, for the Linux build. This file is
 // built with a 64-bit time_t so that file times and the UTC conversion cover
 // the same range as the Windows runtime's 64-bit variants.
-#include "WindowsStandIn.h"
-
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,6 +15,7 @@
 
 #include "ProfileReader.h"
 #include "WinApiControl.h"
+#include "WindowsApi.h"
 
 // glibc spells these as macros over its own record; ours are plain fields.
 

@@ -10,7 +10,7 @@
 
 #include "HostControl.h"
 #include "WinApiControl.h"
-#include "WindowsStandIn.h"
+#include "WindowsApi.h"
 #include "run/OsSide.h"
 
 namespace fs = std::filesystem;

@@ -2,7 +2,9 @@
 //
 // The game's own host library is closed; this header declares the same
 // interface so that the module builds against either the game's library or
-// the project's stand-in (harness/hostlib). Everything here is 32-bit code:
+// the project's stand-ins (harness/hostlib, and harness/mshost built the way
+// Microsoft's compiler builds it). It lives apart from all of them: it is
+// the boundary, not part of any one side. Everything here is 32-bit code:
 // the call record below holds 32-bit addresses.
 #pragma once
 

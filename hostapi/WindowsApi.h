@@ -1,7 +1,8 @@
 // The Windows functions the module calls, declared under their Windows names
-// for the Linux build. Their definitions (WindowsStandIn.cpp) read the
-// settings file by the platform's rules and take the keyboard, the cursor and
-// the module file's status from the harness (WinApiControl.h).
+// for the Linux build, where this header stands where <windows.h> does on
+// Windows. The harness's stand-in (harness/winapi/WindowsStandIn.cpp)
+// defines them: it reads the settings file by the platform's rules and takes
+// the keyboard, the cursor and the module file's status from the harness.
 //
 // Only what the module uses is here; the types have the Windows sizes.
 #pragma once
