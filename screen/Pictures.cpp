@@ -209,14 +209,10 @@ void DrawModuleShapes(cairo_t* cr, double width, double height, const Frame& f) 
   }
 }
 
-void DrawScreen(const std::vector<Frame>& frames, size_t index,
-                const std::map<int32_t, Model>& models, const std::string& path) {
+void DrawScreenOn(cairo_t* cr, const std::vector<Frame>& frames, size_t index,
+                  const std::map<int32_t, Model>& models) {
   const Frame& f = frames.at(index);
   const double W = kScreenWidth, H = kScreenHeight;
-  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kScreenWidth, kScreenHeight),
-                  &cairo_surface_destroy);
-  Context owner = NewContext(surface.get());
-  cairo_t* cr = owner.get();
   DrawWorldView(cr, W, H, frames, index, models);
 
   // Our own caption, under whatever the module draws.
@@ -228,6 +224,14 @@ void DrawScreen(const std::vector<Frame>& frames, size_t index,
   Label(cr, 14, H * 0.13 + 16, caption, 13);
 
   DrawModuleShapes(cr, W, H, f);
+}
+
+void DrawScreen(const std::vector<Frame>& frames, size_t index,
+                const std::map<int32_t, Model>& models, const std::string& path) {
+  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kScreenWidth, kScreenHeight),
+                  &cairo_surface_destroy);
+  Context owner = NewContext(surface.get());
+  DrawScreenOn(owner.get(), frames, index, models);
   Save(surface.get(), path);
 }
 

@@ -27,7 +27,13 @@ void DrawWorldView(cairo_t* cr, double width, double height, const std::vector<F
 // centre and size and texts at their point, in fractions of the screen.
 void DrawModuleShapes(cairo_t* cr, double width, double height, const Frame& frame);
 
-// Writes one PNG of what the screen showed at the end of `frames[index]`.
+// What the screen showed at the end of `frames[index]`, on a context of
+// kScreenWidth × kScreenHeight (scaled, for a smaller picture): the world
+// view, the harness's caption and the module's shapes.
+void DrawScreenOn(cairo_t* cr, const std::vector<Frame>& frames, size_t index,
+                  const std::map<int32_t, Model>& models);
+
+// Writes one PNG of it.
 // Throws std::runtime_error when the file can't be written.
 void DrawScreen(const std::vector<Frame>& frames, size_t index,
                 const std::map<int32_t, Model>& models, const std::string& path);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Animation.h"
 #include "Channel.h"
 #include "Frames.h"
 #include "Pictures.h"
@@ -55,6 +56,20 @@ void DrawPictures() {
           throw StreamError("a picture of frame " + std::to_string(picture.frameIndex) + ", of " +
                             std::to_string(frames.size()) + " sent");
         }
+      } catch (const std::runtime_error& e) {
+        error = e.what();
+      }
+    } else if (m.kind == kAnimation) {
+      BodyReader body(m.body);
+      auto animation = body.Take<AnimationRecord>();
+      std::vector<AnimationFrameRecord> shots;
+      for (uint32_t i = 0; i < animation.frames; ++i) {
+        shots.push_back(body.Take<AnimationFrameRecord>());
+      }
+      std::string path = body.TakeText(animation.pathLength);
+      if (!error.empty()) continue;
+      try {
+        WriteAnimation(frames, models, shots, animation.width, animation.height, path);
       } catch (const std::runtime_error& e) {
         error = e.what();
       }

@@ -269,7 +269,13 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
 
   LiveWorld world(scenario.world);
   Progress bar(progress, progressIsTerminal, scenario.frames + scenario.reenter);
-  world.OnFrameEnd([&bar](const LiveFrame& f) { bar.Update(f.frame + 1); });
+  // Each frame's length as the module's clock measured it, for the
+  // animation's pace.
+  std::vector<uint32_t> frameUs;
+  world.OnFrameEnd([&bar, &frameUs, &world](const LiveFrame& f) {
+    frameUs.push_back(world.ClockStepUs());
+    bar.Update(f.frame + 1);
+  });
 
   RunOptions runOptions;
   runOptions.modulePath = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
@@ -316,8 +322,18 @@ DemoRun RunDemo(const DemoOptions& options, std::ostream& progress, bool progres
       requests.push_back({moment.frame, (fs::path(options.outDir) / moment.name).string()});
     }
     requests.push_back({-1, (fs::path(options.outDir) / "overview.png").string()});
-    DrawPictures(frames, run.rewinds, world.Models(), requests);
+    AnimationChoice animation = ChooseAnimation(frames, run.rewinds, frameUs);
+    const std::string animationPath = (fs::path(options.outDir) / "rewind.gif").string();
+    // One from an earlier run would pass for this one's.
+    fs::remove(animationPath, error);
+    DrawPictures(frames, run.rewinds, world.Models(), requests, animation, animationPath);
     for (const PictureRequest& r : requests) run.pictures.push_back(r.path);
+    if (!animation.shots.empty()) {
+      run.animation =
+          DemoAnimation{animationPath,          animation.firstFrame,     animation.lastFrame,
+                        animation.shots.size(), animation.lengthUs / 1e6, kAnimationWidth,
+                        kAnimationHeight};
+    }
   }
   return run;
 }
@@ -331,6 +347,12 @@ std::string DemoReport(const DemoRun& run) {
   s << "Trace and pictures in " << run.outDir << "/:\n";
   s << "  " << run.tracePath << "\n";
   for (const std::string& p : run.pictures) s << "  " << p << "\n";
+  if (run.animation) {
+    const DemoAnimation& a = *run.animation;
+    s << "  " << a.path << ": rewind 1, frames " << a.firstFrame << " to " << a.lastFrame << ", "
+      << a.pictures << " pictures of " << a.width << " x " << a.height << ", " << std::fixed
+      << std::setprecision(1) << a.seconds << " s\n";
+  }
   if (!run.logPath.empty()) s << "The module's support log: " << run.logPath << "\n";
   return s.str();
 }

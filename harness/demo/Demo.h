@@ -57,12 +57,22 @@ struct RewindSummary {
   double distance = -1;  // between the two; -1 unknown
 };
 
+// The animation of the first rewind, as the demo wrote it.
+struct DemoAnimation {
+  std::string path;
+  int64_t firstFrame = 0, lastFrame = 0;  // of the run
+  size_t pictures = 0;
+  double seconds = 0;
+  uint32_t width = 0, height = 0;
+};
+
 struct DemoRun {
   int64_t frames = 0;
   int64_t recordedFrames = 0;
   uint32_t frameStepMs = 0;
   std::vector<RewindSummary> rewinds;
   std::vector<std::string> pictures;
+  std::optional<DemoAnimation> animation;  // none without pictures or a rewind
   std::string tracePath;
   std::string logPath;  // the module's support log beside the trace; empty: it made none
   std::string outDir;

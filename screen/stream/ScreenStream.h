@@ -10,8 +10,9 @@
 //
 //   quorvat-screen pictures   the demo: the game sends kModel, kFrame and
 //                             kRewind messages for the whole run, then one
-//                             kPicture per picture to draw, then kEnd; the
-//                             screen answers kEnd with one kDone.
+//                             kPicture per picture to draw and at most one
+//                             kAnimation, then kEnd; the screen answers kEnd
+//                             with one kDone.
 //   quorvat-screen window FRAME_MS [--virtual-pad]
 //                             play, a frame every FRAME_MS milliseconds, with
 //                             the virtual pad or not: the screen opens the
@@ -43,14 +44,15 @@ constexpr const char* kScreenProgram = "quorvat-screen";
 constexpr uint32_t kMaxMessageBytes = 16u << 20;
 
 enum ScreenMessage : uint32_t {
-  kModel = 1,    // ModelRecord × count: the vehicles' sizes by model
-  kFrame = 2,    // FrameRecord and what it counts: one frame as it ended
-  kRewind = 3,   // RewindRecord: one rewind, for the demo's overview
-  kPicture = 4,  // PictureRecord and the path: one PNG to write
-  kEnd = 5,      // nothing: the demo's run is all sent
-  kDone = 6,     // the text of an error, empty when all went well
-  kShow = 7,     // ShowRecord, a FrameRecord when it has one, the two lines
-  kInput = 8,    // InputRecord and its KeyRecords
+  kModel = 1,      // ModelRecord × count: the vehicles' sizes by model
+  kFrame = 2,      // FrameRecord and what it counts: one frame as it ended
+  kRewind = 3,     // RewindRecord: one rewind, for the demo's overview
+  kPicture = 4,    // PictureRecord and the path: one PNG to write
+  kEnd = 5,        // nothing: the demo's run is all sent
+  kDone = 6,       // the text of an error, empty when all went well
+  kShow = 7,       // ShowRecord, a FrameRecord when it has one, the two lines
+  kInput = 8,      // InputRecord and its KeyRecords
+  kAnimation = 9,  // AnimationRecord, its AnimationFrameRecords and the path: one GIF
 };
 
 #pragma pack(push, 1)
@@ -114,6 +116,23 @@ struct PictureRecord {
   uint32_t pathLength;
 };
 
+// Followed by `frames` AnimationFrameRecords, in the order they are shown,
+// then the path of the GIF, whose pictures are the screens drawn at `width`
+// × `height`.
+struct AnimationRecord {
+  uint32_t frames;
+  uint32_t width, height;
+  uint32_t pathLength;
+};
+
+// One picture of an animation: the screen at the end of the index-th frame
+// sent, shown for `lengthUs` (the run's time until the next one).
+struct AnimationFrameRecord {
+  int64_t frameIndex;
+  uint32_t lengthUs;
+  uint32_t pad;
+};
+
 // Followed by a FrameRecord (when `hasFrame`), then the status line and the
 // help line.
 struct ShowRecord {
@@ -149,5 +168,6 @@ static_assert(sizeof(MessageHead) == 8 && sizeof(ModelRecord) == 28 &&
                   sizeof(VehicleRecord) == 40 && sizeof(RectRecord) == 32 &&
                   sizeof(TextRecord) == 12 && sizeof(FrameRecord) == 60 &&
                   sizeof(RewindRecord) == 48 && sizeof(PictureRecord) == 12 &&
+                  sizeof(AnimationRecord) == 16 && sizeof(AnimationFrameRecord) == 16 &&
                   sizeof(ShowRecord) == 12 && sizeof(InputRecord) == 40 && sizeof(KeyRecord) == 8,
               "the records are the same on both sides");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,17 @@ std::string ReadFile(const fs::path& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// What `command` prints on standard output, and its exit status.
+std::string Output(const std::string& command, int* status) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {};
+  std::string text;
+  char buffer[512];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+  *status = pclose(pipe);
+  return text;
 }
 
 // Every resumed rewind put the player back where the scrubbed sample was
@@ -127,6 +139,38 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
     ExpectPng(p, overview ? kOverviewWidth : kScreenWidth,
               overview ? kOverviewHeight : kScreenHeight);
   }
+
+  // The first rewind's animation as a viewer shows it: the frames, the size
+  // and the run's time (to the hundredth a GIF counts in) the report gives,
+  // no bars a second before the rewind, the bars (black at the top and
+  // bottom) halfway through it, and no pixel left showing the page behind.
+  ASSERT_TRUE(run.animation.has_value());
+  const DemoAnimation& gif = *run.animation;
+  EXPECT_EQ(gif.path, (out / "rewind.gif").string());
+  EXPECT_NE(report.find(gif.path + ": rewind 1, frames 369 to 571, " +
+                        std::to_string(gif.pictures) + " pictures of 640 x 360, 6.7 s\n"),
+            std::string::npos)
+      << report;
+  const RewindSummary& first = run.rewinds[0];
+  int64_t halfway = (first.enterFrame + first.leaveFrame) / 2;
+  int64_t picture = (halfway - gif.firstFrame) * static_cast<int64_t>(gif.pictures) /
+                    (gif.lastFrame - gif.firstFrame + 1);
+  int status = -1;
+  std::string shown = Output("/usr/bin/python3 " DEMO_SCRIPT_DIR "/gif_frames.py " + gif.path +
+                                 " 0 " + std::to_string(picture),
+                             &status);
+  EXPECT_EQ(status, 0) << shown;
+  const std::string black = "(0, 0, 0)";
+  std::istringstream lines(shown);
+  std::string head, atStart, atHalfway;
+  std::getline(lines, head);
+  std::getline(lines, atStart);
+  std::getline(lines, atHalfway);
+  EXPECT_EQ(head, std::to_string(gif.pictures) + " 640x360 " +
+                      std::to_string(std::lround(gif.seconds * 100) * 10));
+  EXPECT_EQ(atStart.rfind("0 opaque (", 0), 0u) << atStart;
+  EXPECT_EQ(atStart.find(black), std::string::npos) << atStart;
+  EXPECT_EQ(atHalfway, std::to_string(picture) + " opaque " + black + " " + black);
 
   // The same run again writes the same trace.
   DemoRun again = RunInto(FreshDir("builtin-again"), nullptr, false);
