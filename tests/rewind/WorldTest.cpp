@@ -7,15 +7,22 @@
 #include <fstream>
 
 #include "TraceTestSupport.h"
+#include "WorldCheck.h"
+#include "formats/Scenario.h"
+#include "run/Runner.h"
 
 using nlohmann::json;
 using Calls = std::vector<std::string>;
 
 namespace {
 
-Trace RunCorpus(const std::string& name) {
+json Corpus(const std::string& name) {
   std::ifstream in(std::string(QUORVAT_CORPUS_DIR) + "/" + name);
-  return RunScenario(json::parse(in));
+  return json::parse(in);
+}
+
+Trace RunCorpus(const std::string& name) {
+  return RunScenario(Corpus(name));
 }
 
 // The calls of `frame` from the first one starting with `from` on.
@@ -124,6 +131,21 @@ TEST(World, TheLeaveHandsTheSlotsOverSkippingTheVehicleThePlayerImpelled) {
             Calls{"LocateVehicleNear(30,-20,0,14,false,70)"});
   EXPECT_EQ(trace.Frame(14, {"LocateVehicleNear"}), Calls{"LocateVehicleNear(37,0,0,6,false,70)"});
   EXPECT_EQ(trace.Frame(16, {"IsVehicleValid"}), Calls{"IsVehicleValid(9)"});
+}
+
+TEST(World, TheSlotsAndWorldPartsHoldTogetherAfterEveryFrame) {
+  for (const char* name :
+       {"world-probe-round-and-drops.json", "world-rewind-push-and-leave.json"}) {
+    RunOptions options;
+    options.modulePath = QUORVAT_MODULE_FILE;
+    options.frameCheck = [](int64_t, const QuorvatSnapshot& state) {
+      const char* broken = BrokenWorld(state);
+      return std::string(broken != nullptr ? broken : "");
+    };
+    const RunResult result = RunScriptedScenario(ParseScenario(Corpus(name).dump(), name), options);
+    EXPECT_EQ(result.state.vehicleCount, 2u) << name;
+    EXPECT_EQ(result.state.worldPartCount, result.state.sampleCount) << name;
+  }
 }
 
 }  // namespace
