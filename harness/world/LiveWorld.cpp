@@ -476,6 +476,7 @@ void LiveWorld::Answer(NativeCall& call) {
       int32_t found = 0;
       float best = 0;
       for (const auto& [handle, v] : vehicles_) {
+        if (handle == 0) continue;  // 0 is the answer for none
         float d = Length({v.pos.x - at.x, v.pos.y - at.y, v.pos.z - at.z});
         if (d <= radius && (found == 0 || d < best)) {
           found = handle;
