@@ -255,10 +255,21 @@ TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
   // does after a long frame) trimmed two at once, then grew to four:
   // frames 6 to 9 are kept.
   std::vector<uint32_t> held = {1, 2, 3, 3, 3, 3, 1, 2, 3, 4, 4, 4, 4};
+  // The player in car 11 had wrecked car 30; each rewind frame puts both
+  // back, car 30 by the sample's vehicles around the player. Only the last
+  // placement before the resume counts, and the player's own car is the
+  // player's.
+  LiveVehicle wreck;
+  wreck.condition = 200;
   frames.push_back(RewindFrame(10, 0.0f, 250));
+  frames.back().vehicles[30] = wreck;
   frames.push_back(RewindFrame(11, 0.05f));  // (1 / 4) / 5: index 1 of 4
+  frames.back().inVehicle = true;
+  frames.back().vehicle = 11;
+  frames.back().placed = {{11, {8, 0, 1}}, {30, {5, 6, 0.5f}}};
   LiveFrame leave = Recorded(12, 8);
   leave.modeSwitch = 500;
+  leave.vehicles[30].pos = {5, 6.5f, 0.5f};
   frames.push_back(leave);
 
   std::vector<RewindSummary> rewinds = FindRewinds(frames, held, {});
@@ -268,6 +279,13 @@ TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
   EXPECT_EQ(rewinds[0].scrubbedFrame, 8);
   EXPECT_EQ(rewinds[0].deepestFrame, 11);
   EXPECT_DOUBLE_EQ(rewinds[0].distance, 0.0);
+  EXPECT_NE(
+      RewindReport(rewinds, 33)
+          .find("  1 vehicle around the player put back:\n"
+                "    vehicle 30: recorded there (5.0, 6.0), at the resume (5.0, 6.5): 0.500 m "
+                "apart, mended from 200 to 1000\n"),
+      std::string::npos)
+      << RewindReport(rewinds, 33);
 }
 
 TEST(FindRewinds, ARewindWithoutAFillOrNotLeftIsReportedAsUnknown) {
