@@ -80,6 +80,12 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   // 'Z' for 50 frames and 'X' for 10, two samples a frame.
   EXPECT_EQ(run.rewinds[0].playIndex, 80);
   ExpectRestored(run);
+  // The shipped settings follow the vehicles around the player: the van
+  // coming the other way and the parked cars went back with the player.
+  for (const RewindSummary& r : run.rewinds) {
+    EXPECT_GE(r.vehicles.size(), 2u);
+    for (const VehicleReturn& v : r.vehicles) EXPECT_LT(v.distance, 0.05) << v.handle;
+  }
   // Nothing records while rewinding.
   int64_t rewindFrames = 0;
   for (const RewindSummary& r : run.rewinds) rewindFrames += r.leaveFrame - r.enterFrame;
@@ -92,6 +98,10 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   EXPECT_NE(run.trace.find("\"STRING\",\"-3.3 s\"]"), std::string::npos);
   std::string report = DemoReport(run);
   EXPECT_NE(report.find("Rewind 1: F7 at frame 400"), std::string::npos) << report;
+  EXPECT_NE(report.find("    vehicle 20: recorded there (65.3, 4.0), at the resume (65.3, 4.0): "
+                        "0.000 m apart\n"),
+            std::string::npos)
+      << report;
   // The second rewind jumps back to the mark dropped before the turn, and
   // plays on from it; the ticks show the mark on the timeline meanwhile.
   EXPECT_NE(report.find("Rewind 2: F7 at frame 840 at (113.7, 13.9), 735 samples kept\n"
@@ -145,6 +155,18 @@ TEST(Demo, ScriptFileDrivesTheLiveWorld) {
   EXPECT_TRUE(run.rewinds[1].inVehicle);
   EXPECT_EQ(run.rewinds[1].playIndex, 13);
   ExpectRestored(run);
+
+  // A car on a loop wrecked by the player's car is back, whole, where it was
+  // before the crash.
+  DemoRun crash = RunInto(out, "crash-rewind.json", false);
+  ASSERT_EQ(crash.rewinds.size(), 1u);
+  ExpectRestored(crash);
+  ASSERT_EQ(crash.rewinds[0].vehicles.size(), 1u);
+  const VehicleReturn& car = crash.rewinds[0].vehicles[0];
+  EXPECT_EQ(car.handle, 30);
+  EXPECT_LE(car.conditionBefore, kWreckCondition);
+  EXPECT_EQ(car.conditionAfter, 1000u);
+  EXPECT_LT(car.distance, 0.05);
   fs::remove_all(out);
 }
 
