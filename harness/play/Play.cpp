@@ -54,8 +54,9 @@ size_t PutBack(const LiveFrame& f) {
   return count;
 }
 
-std::string Vehicles(size_t count) {
-  return std::to_string(count) + (count == 1 ? " vehicle" : " vehicles");
+// Short: the strip has room for little more than it already holds.
+std::string Cars(size_t count) {
+  return std::to_string(count) + (count == 1 ? " car" : " cars");
 }
 
 std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate, bool pad,
@@ -75,8 +76,8 @@ std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double 
   line += text;
   line += f.inVehicle ? "in car " + std::to_string(f.vehicle) : "on foot";
   line += pad ? " | pad" : " | no pad";
-  line += state.rewinding != 0 ? " | " + Vehicles(PutBack(f)) + " put back"
-                               : " | " + Vehicles(followed) + " followed";
+  line += state.rewinding != 0 ? " | " + Cars(PutBack(f)) + " held"
+                               : " | " + Cars(followed) + " followed";
   return line;
 }
 
