@@ -75,9 +75,9 @@ std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double 
                 static_cast<double>(f.bodyPos.x), static_cast<double>(f.bodyPos.y));
   line += text;
   line += f.inVehicle ? "in car " + std::to_string(f.vehicle) : "on foot";
-  line += pad ? " | pad" : " | no pad";
   line += state.rewinding != 0 ? " | " + Cars(PutBack(f)) + " held"
                                : " | " + Cars(followed) + " followed";
+  line += pad ? " | pad" : " | no pad";
   return line;
 }
 
