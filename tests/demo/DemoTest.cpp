@@ -292,6 +292,7 @@ TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
   LiveFrame leave = Recorded(12, 8);
   leave.modeSwitch = 500;
   leave.vehicles[30].pos = {5, 6.5f, 0.5f};
+  leave.vehicles[11].pos = {8, 0, 1};
   frames.push_back(leave);
 
   std::vector<RewindSummary> rewinds = FindRewinds(frames, held, {});
