@@ -148,9 +148,10 @@ class WorldPartHistory {
   int32_t Handle(uint32_t index, uint32_t slot) const {
     return static_cast<int32_t>(Word(index, slot, kWordHandle));
   }
-  // True when `handle` is not 0 and a slot of sample `index` holds it.
+  // True when `handle` is not 0 and a slot of sample `index` holds it; a
+  // sample not kept holds none.
   bool Holds(uint32_t index, int32_t handle) const {
-    if (handle == 0) return false;
+    if (handle == 0 || index >= count_) return false;
     for (uint32_t slot = 0; slot < Slots(); ++slot) {
       if (Handle(index, slot) == handle) return true;
     }

@@ -58,6 +58,9 @@ TEST(SupportLog, TheHeaderShowsTheSettingsInForceNotAsWritten) {
                    "[Pad] Enable=1 ToggleButtons=48 (Start+Back) MarkButtons=0 (none), XInput "
                    "from PATH",
                    "[Overlay] Hint=0 Seconds=1", "[World] Vehicles=8"}));
+  // Vehicles read as signed: a negative count is off, not all eight.
+  EXPECT_EQ(LogOf(Scenario(1, "[Settings]\nLog=1\n[World]\nVehicles=-3\n", json::array())).back(),
+            "[World] Vehicles=0");
   // Off, or without a settings file to turn it on: no log at all.
   EXPECT_EQ(LogOf(Scenario(1, "[Settings]\nLog=0\n", json::array())), Lines{"no log"});
   json none = Scenario(1, "", json::array());
