@@ -29,6 +29,8 @@ Frame ReadFrame(BodyReader& body) {
     for (int k = 0; k < 4; ++k) to.rot[k] = v.rot[k];
     to.model = v.model;
     to.cruising = v.cruising != 0;
+    to.wrecked = v.wrecked != 0;
+    to.followed = v.followed != 0;
   }
   for (uint32_t i = 0; i < r.rects; ++i) f.rects.push_back(body.Take<RectRecord>());
   for (uint32_t i = 0; i < r.texts; ++i) {

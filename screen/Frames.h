@@ -17,6 +17,8 @@ struct Vehicle {
   float rot[4] = {0, 0, 0, 1};  // x, y, z, w
   int32_t model = 0;
   bool cruising = false;
+  bool wrecked = false;
+  bool followed = false;
 };
 
 struct Text {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 namespace {
@@ -22,6 +23,8 @@ constexpr Colour kOtherCar = {0.62, 0.62, 0.66};
 constexpr Colour kTraffic = {0.90, 0.55, 0.15};
 constexpr Colour kCharacter = {0.98, 0.85, 0.20};
 constexpr Colour kPath = {0.55, 0.80, 1.00};
+constexpr Colour kVehiclePath = {1.00, 0.78, 0.45};
+constexpr Colour kWreck = {0.30, 0.22, 0.20};
 constexpr Colour kRewound = {0.90, 0.15, 0.15};
 constexpr Colour kResume = {0.20, 0.85, 0.30};
 
@@ -94,7 +97,7 @@ void DrawVehicle(cairo_t* cr, const View& view, int32_t handle, const Vehicle& v
   // for cairo with y pointing down.
   cairo_rotate(cr, -YawDegrees(v) * kPi / 180.0);
   cairo_rectangle(cr, -halfW * s, -halfL * s, 2 * halfW * s, 2 * halfL * s);
-  Colour c = own ? kOwnCar : (v.cruising ? kTraffic : kOtherCar);
+  Colour c = own ? kOwnCar : v.wrecked ? kWreck : (v.cruising ? kTraffic : kOtherCar);
   if (outline) {
     SetColour(cr, c, 0.6);
     cairo_set_line_width(cr, 1.5);
@@ -109,6 +112,15 @@ void DrawVehicle(cairo_t* cr, const View& view, int32_t handle, const Vehicle& v
     cairo_set_source_rgba(cr, 0.85, 0.92, 1.0, 0.9);
     cairo_rectangle(cr, -halfW * s * 0.8, -halfL * s * 0.55, 1.6 * halfW * s, halfL * s * 0.3);
     cairo_fill(cr);
+    if (v.wrecked) {
+      cairo_set_source_rgb(cr, 0.95, 0.30, 0.15);
+      cairo_set_line_width(cr, 2);
+      cairo_move_to(cr, -halfW * s, -halfL * s);
+      cairo_line_to(cr, halfW * s, halfL * s);
+      cairo_move_to(cr, halfW * s, -halfL * s);
+      cairo_line_to(cr, -halfW * s, halfL * s);
+      cairo_stroke(cr);
+    }
   }
   cairo_restore(cr);
   (void)handle;
@@ -132,28 +144,62 @@ void Character(cairo_t* cr, const View& view, const Frame& f) {
   cairo_stroke(cr);
 }
 
-// The recorded positions of frames [from, to], as one line broken where the
-// player jumped.
-void Path(cairo_t* cr, const View& view, const std::vector<Frame>& frames, int64_t from, int64_t to,
-          bool recordedOnly) {
+// The positions `at` gives for frames [from, to] (those it gives none for
+// left out), as one line broken where the body jumped.
+template <class At>
+void Line(cairo_t* cr, const View& view, const std::vector<Frame>& frames, int64_t from, int64_t to,
+          At at) {
   bool drawing = false;
   Point3 last{};
   for (const Frame& f : frames) {
-    if (f.frame < from || f.frame > to || (recordedOnly && !f.recorded)) continue;
-    if (!Finite(f.bodyPos)) {
+    if (f.frame < from || f.frame > to) continue;
+    const Point3* p = at(f);
+    if (p == nullptr) continue;
+    if (!Finite(*p)) {
       drawing = false;
       continue;
     }
-    double jump = std::hypot(f.bodyPos.x - last.x, f.bodyPos.y - last.y);
+    double jump = std::hypot(p->x - last.x, p->y - last.y);
     if (drawing && jump < 8.0) {
-      cairo_line_to(cr, view.X(f.bodyPos.x), view.Y(f.bodyPos.y));
+      cairo_line_to(cr, view.X(p->x), view.Y(p->y));
     } else {
-      cairo_move_to(cr, view.X(f.bodyPos.x), view.Y(f.bodyPos.y));
+      cairo_move_to(cr, view.X(p->x), view.Y(p->y));
     }
     drawing = true;
-    last = f.bodyPos;
+    last = *p;
   }
   cairo_stroke(cr);
+}
+
+// The player's path over frames [from, to]: all of it, or what the module
+// recorded.
+void Path(cairo_t* cr, const View& view, const std::vector<Frame>& frames, int64_t from, int64_t to,
+          bool recordedOnly) {
+  Line(cr, view, frames, from, to, [recordedOnly](const Frame& f) {
+    return recordedOnly && !f.recorded ? nullptr : &f.bodyPos;
+  });
+}
+
+// Where the module recorded the vehicle `handle` in frames [from, to].
+void VehiclePath(cairo_t* cr, const View& view, const std::vector<Frame>& frames, int32_t handle,
+                 int64_t from, int64_t to) {
+  Line(cr, view, frames, from, to, [handle](const Frame& f) -> const Point3* {
+    if (!f.recorded) return nullptr;
+    auto it = f.vehicles.find(handle);
+    return it != f.vehicles.end() && it->second.followed ? &it->second.pos : nullptr;
+  });
+}
+
+// The vehicles the module followed in any frame up to `to`.
+std::set<int32_t> FollowedUpTo(const std::vector<Frame>& frames, int64_t to) {
+  std::set<int32_t> handles;
+  for (const Frame& f : frames) {
+    if (f.frame > to) break;
+    for (const auto& [handle, v] : f.vehicles) {
+      if (v.followed) handles.insert(handle);
+    }
+  }
+  return handles;
 }
 
 void Label(cairo_t* cr, double x, double y, const std::string& text, double size,
@@ -186,6 +232,11 @@ void DrawWorldView(cairo_t* cr, double width, double height, const std::vector<F
   cairo_paint(cr);
   Grid(cr, view, width, height, 10);
 
+  SetColour(cr, kVehiclePath, 0.8);
+  cairo_set_line_width(cr, 1.5);
+  for (int32_t handle : FollowedUpTo(frames, f.frame)) {
+    VehiclePath(cr, view, frames, handle, 0, f.frame);
+  }
   SetColour(cr, kPath, 0.9);
   cairo_set_line_width(cr, 2);
   Path(cr, view, frames, 0, f.frame, true);
@@ -255,7 +306,12 @@ void DrawOverview(const std::vector<Frame>& frames, const std::vector<Rewind>& r
     minY = std::min(minY, static_cast<double>(p.y));
     maxY = std::max(maxY, static_cast<double>(p.y));
   };
-  for (const Frame& f : frames) take(f.bodyPos);
+  for (const Frame& f : frames) {
+    take(f.bodyPos);
+    for (const auto& [handle, v] : f.vehicles) {
+      if (v.followed) take(v.pos);
+    }
+  }
   for (const auto& [handle, v] : frames.front().vehicles) take(v.pos);
   if (minX > maxX) minX = maxX = minY = maxY = 0;
   double margin = 8;
@@ -282,12 +338,22 @@ void DrawOverview(const std::vector<Frame>& frames, const std::vector<Rewind>& r
   cairo_set_source_rgba(cr, 0.1, 0.1, 0.1, 0.5);
   cairo_set_line_width(cr, 5);
   Path(cr, view, frames, 0, last.frame, false);
+  // The vehicles around the player the module followed, each with its own
+  // rewound stretches, thinner than the player's.
+  const std::set<int32_t> followed = FollowedUpTo(frames, last.frame);
+  SetColour(cr, kVehiclePath, 0.9);
+  cairo_set_line_width(cr, 1.5);
+  for (int32_t handle : followed) VehiclePath(cr, view, frames, handle, 0, last.frame);
   SetColour(cr, kPath);
   cairo_set_line_width(cr, 2);
   Path(cr, view, frames, 0, last.frame, true);
   for (const Rewind& r : rewinds) {
     if (r.scrubbedFrame < 0) continue;
     SetColour(cr, kRewound, 0.85);
+    cairo_set_line_width(cr, 3);
+    for (int32_t handle : followed) {
+      VehiclePath(cr, view, frames, handle, r.scrubbedFrame, r.enterFrame - 1);
+    }
     cairo_set_line_width(cr, 5);
     Path(cr, view, frames, r.scrubbedFrame, r.enterFrame - 1, true);
   }
@@ -312,7 +378,9 @@ void DrawOverview(const std::vector<Frame>& frames, const std::vector<Rewind>& r
   if (!last.inVehicle) Character(cr, view, last);
   cairo_restore(cr);
 
-  Label(cr, 10, 15, "Route (dark), recorded path (blue), rewound stretch (red), resume (green)",
+  Label(cr, 10, 15,
+        "Route (dark), recorded path (blue; vehicles around: orange), rewound (red), resume "
+        "(green)",
         12);
   Label(cr, W - 150, 15, "grid: 10 m", 12, {0.7, 0.7, 0.7});
 

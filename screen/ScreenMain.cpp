@@ -146,9 +146,12 @@ void RunWindow(uint32_t frameMs, bool virtualPad) {
       continue;
     }
     if (!frames.empty()) {
-      // Only the newest frame is drawn whole; the older ones give the path.
+      // Only the newest frame is drawn whole; the older ones give the paths,
+      // the player's and the followed vehicles'.
       Frame& older = frames.back();
-      older.vehicles.clear();
+      for (auto it = older.vehicles.begin(); it != older.vehicles.end();) {
+        it = it->second.followed ? std::next(it) : older.vehicles.erase(it);
+      }
       older.rects.clear();
       older.texts.clear();
     }

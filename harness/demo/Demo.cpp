@@ -1,5 +1,6 @@
 #include "demo/Demo.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -195,9 +196,18 @@ void RewindFinder::Add(const LiveFrame& f, uint32_t samplesHeld) {
     rewinds_.push_back(r);
     open_ = true;
     lastFill_ = deepestFill_ = -1;
+    lastPlaced_.clear();
+    enterConditions_.clear();
+    for (const auto& [handle, v] : f.vehicles) enterConditions_[handle] = v.condition;
   }
   if (open_ && f.overlay) {
     lastFill_ = FillWidth(f);
+    // The player's own vehicle is placed with the player; the others placed
+    // are the vehicles around the player, put back where they were.
+    lastPlaced_.clear();
+    for (const Placement& p : f.placed) {
+      if (!(f.inVehicle && p.handle == f.vehicle)) lastPlaced_.push_back(p);
+    }
     // The mark key in a rewind frame with marks kept jumps to one; the fill
     // then ends where the mark's tick stands.
     RewindSummary& r = rewinds_.back();
@@ -216,6 +226,22 @@ void RewindFinder::Add(const LiveFrame& f, uint32_t samplesHeld) {
     open_ = false;
     r.leaveFrame = f.frame;
     r.restoredPos = f.bodyPos;
+    for (const Placement& p : lastPlaced_) {
+      auto now = f.vehicles.find(p.handle);
+      if (now == f.vehicles.end()) continue;  // gone by the resume
+      VehicleReturn back;
+      back.handle = p.handle;
+      back.recordedPos = p.pos;
+      back.restoredPos = now->second.pos;
+      back.distance = Distance(p.pos, now->second.pos);
+      auto before = enterConditions_.find(p.handle);
+      back.conditionBefore =
+          before != enterConditions_.end() ? before->second : now->second.condition;
+      back.conditionAfter = now->second.condition;
+      r.vehicles.push_back(back);
+    }
+    std::sort(r.vehicles.begin(), r.vehicles.end(),
+              [](const VehicleReturn& a, const VehicleReturn& b) { return a.handle < b.handle; });
     if (lastFill_ >= 0 && r.samples > 0) {
       long index = std::lround(static_cast<double>(lastFill_) * 5.0 * r.samples);
       if (index >= 0 && index < r.samples) {
@@ -382,6 +408,19 @@ std::string RewindReport(const std::vector<RewindSummary>& rewinds, uint32_t fra
       << ", from the sample of frame " << r.scrubbedFrame << "\n";
     s << "  recorded there " << Point(r.recordedPos) << ", restored " << Point(r.restoredPos)
       << ": " << std::setprecision(3) << r.distance << " m apart\n";
+    if (r.vehicles.empty()) continue;
+    s << "  " << r.vehicles.size() << (r.vehicles.size() == 1 ? " vehicle" : " vehicles")
+      << " around the player put back:\n";
+    for (const VehicleReturn& v : r.vehicles) {
+      s << "    vehicle " << v.handle << ": recorded there " << Point(v.recordedPos)
+        << ", at the resume " << Point(v.restoredPos) << ": " << std::setprecision(3) << v.distance
+        << " m apart";
+      if (v.conditionAfter != v.conditionBefore) {
+        s << (v.conditionAfter > v.conditionBefore ? ", mended" : ", condition") << " from "
+          << v.conditionBefore << " to " << v.conditionAfter;
+      }
+      s << "\n";
+    }
   }
   return s.str();
 }

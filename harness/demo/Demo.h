@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -39,6 +40,19 @@ RewindTrigger TriggerOf(const QuorvatSnapshot& state, const std::optional<std::s
 std::string KeyName(int32_t key);
 std::string ChordName(uint16_t mask);
 
+// A vehicle around the player that a rewind put back, as the game saw it:
+// where the module last placed it before play resumed, and where it was at
+// the resume.
+struct VehicleReturn {
+  int32_t handle = 0;
+  Vec3f recordedPos;
+  Vec3f restoredPos;
+  double distance = 0;
+  // Its condition when the rewind began and at the resume (a wreck mended
+  // reads low, then whole).
+  uint32_t conditionBefore = 0, conditionAfter = 0;
+};
+
 // One rewind as the game saw it.
 struct RewindSummary {
   std::string startedBy;  // the key's name, or the pad's chord when it was made that frame
@@ -55,6 +69,9 @@ struct RewindSummary {
   Vec3f recordedPos;     // the player's position when that sample was recorded
   Vec3f restoredPos;     // the player's position at the resume frame
   double distance = -1;  // between the two; -1 unknown
+  // The vehicles besides the player's that the last rewind frame placed, by
+  // handle.
+  std::vector<VehicleReturn> vehicles;
 };
 
 // The animation of the first rewind, as the demo wrote it.
@@ -110,6 +127,8 @@ class RewindFinder {
   uint16_t lastPadButtons_ = 0;
   std::deque<Sample> kept_;  // newest first, as the module keeps them
   std::vector<RewindSummary> rewinds_;
+  std::vector<Placement> lastPlaced_;  // by the latest rewind frame
+  std::map<int32_t, uint32_t> enterConditions_;
   bool open_ = false;
   float lastFill_ = -1, deepestFill_ = -1;
 };

@@ -220,7 +220,7 @@ class Reader {
 
   ScriptedVehicle Vehicle(const Json& value, const std::string& path) const {
     Object(value, path, "a vehicle object");
-    OnlyKnown(value, path, {"pos", "rot", "vel", "condition", "model"});
+    OnlyKnown(value, path, {"pos", "rot", "vel", "condition", "model", "route"});
     ScriptedVehicle vehicle;
     for (const auto& member : value.items()) {
       const std::string at = Member(path, member.key());
@@ -233,11 +233,27 @@ class Reader {
         vehicle.vel = Floats3(v, at);
       } else if (member.key() == "condition") {
         vehicle.condition = Uint32(v, at);
+      } else if (member.key() == "route") {
+        vehicle.route = Route(v, at);
       } else {
         vehicle.model = Int32(v, at);
       }
     }
     return vehicle;
+  }
+
+  std::vector<RoutePoint> Route(const Json& value, const std::string& path) const {
+    if (!value.is_array() || value.size() < 2 || value.size() > kMaxRoutePoints) {
+      Expected(path, "an array of 2 ... " + std::to_string(kMaxRoutePoints) + " [x, y] points",
+               value);
+    }
+    std::vector<RoutePoint> route;
+    for (size_t i = 0; i < value.size(); ++i) {
+      float xy[2];
+      FloatArray(value[i], Element(path, i), xy, 2);
+      route.push_back({xy[0], xy[1]});
+    }
+    return route;
   }
 
   Locate LocateWay(const Json& value, const std::string& path) const {

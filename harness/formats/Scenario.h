@@ -14,13 +14,23 @@ struct Vec3f {
   float x = 0, y = 0, z = 0;
 };
 
+struct RoutePoint {
+  float x = 0, y = 0;
+};
+
 struct ScriptedVehicle {
   Vec3f pos;
   float rot[4] = {0, 0, 0, 0};
   Vec3f vel;
   uint32_t condition = 1000;
   int32_t model = 0;
+  // The live world's traffic drives round these points, a closed loop, at
+  // the speed of `vel`; the scripted world has no use for them.
+  std::vector<RoutePoint> route;
 };
+
+// A route has at least two points and at most this many.
+constexpr size_t kMaxRoutePoints = 64;
 
 struct ScriptedModel {
   Vec3f a;

@@ -37,11 +37,17 @@ Json Floats(Vec3f v) {
 }
 
 Json Vehicle(const ScriptedVehicle& v) {
-  return {{"pos", Floats(v.pos)},
-          {"rot", Floats(v.rot, 4)},
-          {"vel", Floats(v.vel)},
-          {"condition", v.condition},
-          {"model", v.model}};
+  Json out = {{"pos", Floats(v.pos)},
+              {"rot", Floats(v.rot, 4)},
+              {"vel", Floats(v.vel)},
+              {"condition", v.condition},
+              {"model", v.model}};
+  if (!v.route.empty()) {
+    Json route = Json::array();
+    for (const RoutePoint& p : v.route) route.push_back({Float(p.x), Float(p.y)});
+    out["route"] = route;
+  }
+  return out;
 }
 
 template <class T>

@@ -38,7 +38,29 @@ std::optional<int64_t> FileTime(const std::string& path) {
   return static_cast<int64_t>(status.st_mtime);
 }
 
-std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate, bool pad) {
+// The vehicles around the player the module has in hand, as the game sees
+// them: those it sampled in its latest recorded frame, or, while rewinding,
+// those it put back this frame.
+struct VehicleCount {
+  size_t followed = 0;
+  void Add(const LiveFrame& f) {
+    if (f.recorded) followed = FollowedVehicles(f).size();
+  }
+};
+
+size_t PutBack(const LiveFrame& f) {
+  size_t count = 0;
+  for (const Placement& p : f.placed) count += f.inVehicle && p.handle == f.vehicle ? 0 : 1;
+  return count;
+}
+
+// Short: the strip has room for little more than it already holds.
+std::string Cars(size_t count) {
+  return std::to_string(count) + (count == 1 ? " car" : " cars");
+}
+
+std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double rate, bool pad,
+                       size_t followed) {
   char text[256];
   std::snprintf(text, sizeof text, "frame %lld | speed %.2f | %u samples | ",
                 static_cast<long long>(f.frame), static_cast<double>(f.gameSpeed),
@@ -53,6 +75,8 @@ std::string StatusLine(const LiveFrame& f, const QuorvatSnapshot& state, double 
                 static_cast<double>(f.bodyPos.x), static_cast<double>(f.bodyPos.y));
   line += text;
   line += f.inVehicle ? "in car " + std::to_string(f.vehicle) : "on foot";
+  line += state.rewinding != 0 ? " | " + Cars(PutBack(f)) + " held"
+                               : " | " + Cars(followed) + " followed";
   line += pad ? " | pad" : " | no pad";
   return line;
 }
@@ -79,6 +103,25 @@ std::string HelpLine(const ModuleKeys& keys, bool pad) {
          " resume  " + mark + "Esc quit";
 }
 
+// Two cars that drive round the block the parked cars stand in, counter-
+// clockwise and half a lap apart, for a person to meet, crash into and
+// rewind.
+void AddLoopTraffic(WorldPatch& world) {
+  const std::vector<RoutePoint> loop = {{0, -12}, {120, -12}, {120, 24}, {0, 24}};
+  ScriptedVehicle car;
+  car.model = 7;
+  car.route = loop;
+  car.pos = {40, -12, 0.7f};
+  car.vel = {10, 0, 0};
+  car.rot[2] = -0.70710678f;  // facing east
+  car.rot[3] = 0.70710678f;
+  world.vehicles[30] = car;
+  car.pos = {80, 24, 0.7f};
+  car.vel = {-10, 0, 0};
+  car.rot[2] = 0.70710678f;  // facing west
+  world.vehicles[31] = car;
+}
+
 }  // namespace
 
 Scenario PlayStart(const PlayOptions& options) {
@@ -90,6 +133,7 @@ Scenario PlayStart(const PlayOptions& options) {
     start.world = demo.world;
     start.world.charVel = Vec3f{};  // the demo's walk is the person's now
     start.world.frameStep.reset();  // the demo's 30 frames a second are a film's
+    AddLoopTraffic(start.world);
     start.moduleMtime = FileTime(options.modulePath);
   }
   start.frames = kMaxFrames;
@@ -145,6 +189,7 @@ PlaySession RunPlay(const PlayOptions& options) {
   std::optional<RunError> screenGone;
   PlayControls controls;
   std::optional<RewindFinder> finder;
+  VehicleCount vehicles;
   ModuleKeys moduleKeys;
   int64_t lastFrame = -1;
   // The module's clock runs in real time: each frame's real length goes to
@@ -172,9 +217,11 @@ PlaySession RunPlay(const PlayOptions& options) {
         moduleKeys = KeysOf(state, start.settings);
       }
       finder->Add(last, state.sampleCount);
+      vehicles.Add(last);
       bool pad = screen.pad.pad.has_value();
-      screen = window.Show(&last, StatusLine(last, state, screen.framesASecond, pad),
-                           HelpLine(moduleKeys, pad));
+      screen =
+          window.Show(&last, StatusLine(last, state, screen.framesASecond, pad, vehicles.followed),
+                      HelpLine(moduleKeys, pad));
     } catch (const RunError& e) {
       // The session ends as if the person had quit: the module is unloaded
       // and checked, the record and trace kept; then the person is told.

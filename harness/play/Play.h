@@ -39,9 +39,10 @@ struct PlaySession {
 
 // The scenario a session starts from: the script's world, settings and
 // module time, or a built-in start like the demo's (the player near a car,
-// parked cars, one van driving). The settings are those of `settings`, else
-// the script's, else the working directory's Quorvat.ini, else none; the
-// world's frame step is the frame time. Its timeline is empty and it lasts
+// parked cars, one van driving) with two cars driving round a loop. The
+// settings are those of `settings`, else the script's, else the working
+// directory's Quorvat.ini, else none; the world's frame step is the frame
+// time. Its timeline is empty and it lasts
 // until the person stops. Throws ScenarioError or RunError.
 Scenario PlayStart(const PlayOptions& options);
 

@@ -1,5 +1,7 @@
 #include "screenlink/FrameMessage.h"
 
+#include <algorithm>
+
 #include "screenlink/ScreenLink.h"
 
 namespace {
@@ -27,13 +29,16 @@ void AppendFrame(std::string& body, const LiveFrame& f) {
   r.rects = static_cast<uint32_t>(f.rects.size());
   r.texts = static_cast<uint32_t>(f.texts.size());
   Append(body, r);
+  const std::vector<int32_t> followed = FollowedVehicles(f);
   for (const auto& [handle, v] : f.vehicles) {
     VehicleRecord out{};
     out.handle = handle;
     out.model = v.model;
     Put(out.pos, v.pos);
     for (int k = 0; k < 4; ++k) out.rot[k] = v.rot[k];
-    out.cruising = v.cruise.x != 0 || v.cruise.y != 0;
+    out.cruising = v.Driving();
+    out.wrecked = v.Wrecked();
+    out.followed = std::find(followed.begin(), followed.end(), handle) != followed.end();
     Append(body, out);
   }
   for (const ScreenRect& rect : f.rects) {

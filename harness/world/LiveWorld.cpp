@@ -20,9 +20,24 @@ constexpr float kMaxVehicleSpeed = 80.0f;
 constexpr float kRollingLoss = 1.5f;
 // Getting out puts the character this far to the vehicle's left.
 constexpr float kDoorOffset = 2.0f;
+// How hard traffic speeds up, brakes and turns toward where it heads, m/s².
+constexpr float kTrafficAccel = 8.0f;
+// A footprint for a vehicle whose model gives none, metres.
+constexpr float kHalfWidth = 1.0f;
+constexpr float kHalfLength = 2.3f;
+// A crash: the share of the closing speed the two bounce apart with, and
+// the condition each loses for every metre a second of it.
+constexpr float kBounce = 0.2f;
+constexpr float kDamagePerSpeed = 100.0f;
 
 Vec3f Add(Vec3f a, Vec3f b) {
   return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec3f Sub(Vec3f a, Vec3f b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+float Dot(Vec3f a, Vec3f b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 Vec3f Scale(Vec3f a, float s) {
   return {a.x * s, a.y * s, a.z * s};
@@ -61,14 +76,44 @@ LiveVehicle FromScenario(const ScriptedVehicle& s) {
   LiveVehicle v;
   v.pos = s.pos;
   v.vel = s.vel;
-  v.cruise = s.vel;
+  v.cruiseSpeed = FlatSpeed(s.vel);
+  if (!std::isfinite(v.cruiseSpeed)) v.cruiseSpeed = 0;
+  if (s.route.empty()) {
+    v.way.points = {{s.pos.x, s.pos.y}, {s.pos.x + s.vel.x, s.pos.y + s.vel.y}};
+  } else {
+    v.way.points = s.route;
+    v.way.loop = true;
+  }
   std::copy(s.rot, s.rot + 4, v.rot);
   v.condition = s.condition;
   v.model = s.model;
   return v;
 }
 
+void AddOnce(std::vector<int32_t>& handles, int32_t handle) {
+  if (std::find(handles.begin(), handles.end(), handle) == handles.end()) {
+    handles.push_back(handle);
+  }
+}
+
+uint32_t Damaged(uint32_t condition, float closing) {
+  float damage = std::min(closing * kDamagePerSpeed, 1e9f);
+  return condition > damage ? condition - static_cast<uint32_t>(damage) : 0;
+}
+
 }  // namespace
+
+bool LiveVehicle::Wrecked() const {
+  return condition <= kWreckCondition;
+}
+
+std::vector<int32_t> FollowedVehicles(const LiveFrame& frame) {
+  std::vector<int32_t> followed;
+  for (int32_t handle : frame.rotationsRead) {
+    if (!(frame.inVehicle && handle == frame.vehicle)) followed.push_back(handle);
+  }
+  return followed;
+}
 
 LiveWorld::LiveWorld(const WorldPatch& atLoad) {
   TimelineEntry entry;
@@ -94,7 +139,10 @@ LiveVehicle* LiveWorld::FindVehicle(int32_t handle) {
 }
 
 void LiveWorld::Seat(int32_t handle) {
-  if (FindVehicle(handle) == nullptr) return;
+  LiveVehicle* v = FindVehicle(handle);
+  if (v == nullptr) return;
+  // Traffic the player takes over is the player's to drive.
+  v->cruiseSpeed = 0;
   inVehicle_ = true;
   vehicle_ = handle;
   answers_.vehicle = handle;
@@ -189,14 +237,19 @@ void LiveWorld::Step() {
     }
   }
 
+  // Traffic keeps its speed while the game runs backwards, so that it goes
+  // back the way it came; it steers only forwards. Anything else without
+  // the player in it rolls out.
   for (auto& [handle, v] : vehicles_) {
-    bool driven = &v == own || Length(v.cruise) > 0;
-    if (!driven) v.vel = Scale(v.vel, std::max(0.0f, 1.0f - kRollingLoss * std::fabs(dt)));
-    if (&v != own && Length(v.cruise) > 0 && gameSpeed_ > 0) {
-      v.vel = Approach(v.vel, v.cruise, kDriveAccel * dt);
+    if (&v == own) {
+    } else if (!v.Driving()) {
+      v.vel = Scale(v.vel, std::max(0.0f, 1.0f - kRollingLoss * std::fabs(dt)));
+    } else if (gameSpeed_ > 0) {
+      Drive(v, dt);
     }
     v.pos = Add(v.pos, Scale(v.vel, dt));
   }
+  if (own != nullptr && gameSpeed_ > 0) Crash(*own);
 
   if (!inVehicle_ && !pinned_) {
     charPos_ = Add(charPos_, Scale(charVel_, dt));
@@ -206,6 +259,42 @@ void LiveWorld::Step() {
       charPos_.z = ground;
       charVel_.z = 0;
     }
+  }
+}
+
+void LiveWorld::Drive(LiveVehicle& v, float dt) {
+  Vec3f wish = Scale(TrafficHeading(v.way, v.pos), v.cruiseSpeed);
+  v.vel = Approach(v.vel, wish, kTrafficAccel * dt);
+  if (FlatSpeed(v.vel) > 0.5f) SetYaw(v, HeadingOf(v.vel));
+}
+
+Footprint LiveWorld::FootprintOf(const LiveVehicle& v) const {
+  Footprint f{v.pos.x, v.pos.y, kHalfWidth, kHalfLength, 2.0f * std::atan2(v.rot[2], v.rot[3])};
+  auto it = answers_.models.find(v.model);
+  if (it != answers_.models.end() && it->second.b.x > 0 && it->second.b.y > 0) {
+    f.halfWidth = it->second.b.x;
+    f.halfLength = it->second.b.y;
+  }
+  return f;
+}
+
+// The player's vehicle against every other: one it overlaps is pushed clear;
+// when they were closing, both bounce and lose condition by the speed of it.
+void LiveWorld::Crash(LiveVehicle& own) {
+  const Footprint mine = FootprintOf(own);
+  for (auto& [handle, v] : vehicles_) {
+    if (&v == &own) continue;
+    std::optional<Contact> contact = Overlap(mine, FootprintOf(v));
+    if (!contact) continue;
+    const Vec3f n = contact->normal;
+    v.pos = Add(v.pos, Scale(n, contact->depth));
+    float closing = Dot(Sub(own.vel, v.vel), n);
+    if (!(closing > 0)) continue;
+    float share = closing * (1 + kBounce) / 2;
+    own.vel = Sub(own.vel, Scale(n, share));
+    v.vel = Clamped(Add(v.vel, Scale(n, share)), kMaxVehicleSpeed);
+    own.condition = Damaged(own.condition, closing);
+    v.condition = Damaged(v.condition, closing);
   }
 }
 
@@ -362,9 +451,18 @@ void LiveWorld::Answer(NativeCall& call) {
       if (LiveVehicle* v = FindVehicle(call.Int(0))) {
         v->pos = {call.Float(1), call.Float(2), call.Float(3)};
         v->vel = {};
+        auto& placed = current_.placed;
+        auto it = std::find_if(placed.begin(), placed.end(),
+                               [&](const Placement& p) { return p.handle == call.Int(0); });
+        if (it == placed.end()) {
+          placed.push_back({call.Int(0), v->pos});
+        } else {
+          it->pos = v->pos;
+        }
       }
       break;
     case NativeId::ImpelVehicle:
+      if (FindVehicle(call.Int(0)) != nullptr) AddOnce(current_.impelled, call.Int(0));
       if (LiveVehicle* v = FindVehicle(call.Int(0)); v != nullptr && call.Int(1) == 3) {
         v->vel =
             Clamped(Add(v->vel, {call.Float(2), call.Float(3), call.Float(4)}), kMaxVehicleSpeed);
@@ -378,6 +476,7 @@ void LiveWorld::Answer(NativeCall& call) {
       int32_t found = 0;
       float best = 0;
       for (const auto& [handle, v] : vehicles_) {
+        if (handle == 0) continue;  // 0 is the answer for none
         float d = Length({v.pos.x - at.x, v.pos.y - at.y, v.pos.z - at.z});
         if (d <= radius && (found == 0 || d < best)) {
           found = handle;
@@ -392,6 +491,11 @@ void LiveWorld::Answer(NativeCall& call) {
       }
       break;
     }
+    case NativeId::ReadVehicleRotation:
+      if (FindVehicle(call.Int(0)) != nullptr) AddOnce(current_.rotationsRead, call.Int(0));
+      AnswerVehicleRead(
+          call, [this](int32_t handle) -> const LiveVehicle* { return FindVehicle(handle); });
+      break;
     default:
       // The plain reads, as every world answers them; sound and feedback
       // cues, which nothing a later query sees, fall through both.

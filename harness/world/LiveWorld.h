@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "world/Traffic.h"
 #include "world/World.h"
 
 struct LiveVehicle {
@@ -19,9 +20,22 @@ struct LiveVehicle {
   float rot[4] = {0, 0, 0, 1};  // x, y, z, w
   uint32_t condition = 1000;
   int32_t model = 0;
-  // A vehicle given a velocity in the scenario drives at it, as traffic
-  // does, until the player takes it over.
-  Vec3f cruise;
+  // A vehicle given a velocity in the scenario is traffic: it drives its
+  // way (its route, else the lane it started on along that velocity) at the
+  // velocity's speed, until the player takes it over or it is wrecked.
+  float cruiseSpeed = 0;
+  TrafficWay way;
+  bool Wrecked() const;
+  bool Driving() const { return cruiseSpeed > 0 && !Wrecked(); }
+};
+
+// A vehicle at or below this condition is a wreck: it no longer drives.
+constexpr uint32_t kWreckCondition = 300;
+
+// Where the module put a vehicle with PlaceVehicle.
+struct Placement {
+  int32_t handle;
+  Vec3f pos;
 };
 
 struct ScreenRect {
@@ -57,7 +71,17 @@ struct LiveFrame {
   // The keys pressed at the frame's start (a timeline's "press"): what tells
   // a jump to a mark from a scrub that happens to end on one.
   std::vector<int> presses;
+  // The module's calls on vehicles this frame, each handle once, in the
+  // order first called: those whose rotation it read (the player's own
+  // vehicle among them when seated), those it put somewhere, last place
+  // kept, and those it gave an impulse.
+  std::vector<int32_t> rotationsRead;
+  std::vector<Placement> placed;
+  std::vector<int32_t> impelled;
 };
+
+// The vehicles the module sampled in `frame` besides the player's own.
+std::vector<int32_t> FollowedVehicles(const LiveFrame& frame);
 
 class LiveWorld : public World {
  public:
@@ -96,6 +120,9 @@ class LiveWorld : public World {
   void Seat(int32_t handle);
   void Unseat(float x, float y, float z);
   void PlaceCharacterFeet(float x, float y, float z);
+  void Drive(LiveVehicle& v, float dt);
+  void Crash(LiveVehicle& own);
+  Footprint FootprintOf(const LiveVehicle& v) const;
   void EndFrame();
 
   // Answers and settings a scenario may give.

@@ -73,7 +73,9 @@ struct VehicleRecord {
   float pos[3];
   float rot[4];      // x, y, z, w
   uint8_t cruising;  // driving at a velocity of its own, as traffic does
-  uint8_t pad[3];
+  uint8_t wrecked;   // crashed too badly to drive
+  uint8_t followed;  // the module sampled it this frame (not the player's own)
+  uint8_t pad;
 };
 
 struct RectRecord {

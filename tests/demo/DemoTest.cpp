@@ -92,6 +92,12 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   // 'Z' for 50 frames and 'X' for 10, two samples a frame.
   EXPECT_EQ(run.rewinds[0].playIndex, 80);
   ExpectRestored(run);
+  // The shipped settings follow the vehicles around the player: the van
+  // coming the other way and the parked cars went back with the player.
+  for (const RewindSummary& r : run.rewinds) {
+    EXPECT_GE(r.vehicles.size(), 2u);
+    for (const VehicleReturn& v : r.vehicles) EXPECT_LT(v.distance, 0.05) << v.handle;
+  }
   // Nothing records while rewinding.
   int64_t rewindFrames = 0;
   for (const RewindSummary& r : run.rewinds) rewindFrames += r.leaveFrame - r.enterFrame;
@@ -104,6 +110,10 @@ TEST(Demo, BuiltInScriptRewindsInTheCarAndOnFootAndRestoresBoth) {
   EXPECT_NE(run.trace.find("\"STRING\",\"-3.3 s\"]"), std::string::npos);
   std::string report = DemoReport(run);
   EXPECT_NE(report.find("Rewind 1: F7 at frame 400"), std::string::npos) << report;
+  EXPECT_NE(report.find("    vehicle 20: recorded there (65.3, 4.0), at the resume (65.3, 4.0): "
+                        "0.000 m apart\n"),
+            std::string::npos)
+      << report;
   // The second rewind jumps back to the mark dropped before the turn, and
   // plays on from it; the ticks show the mark on the timeline meanwhile.
   EXPECT_NE(report.find("Rewind 2: F7 at frame 840 at (113.7, 13.9), 735 samples kept\n"
@@ -189,6 +199,18 @@ TEST(Demo, ScriptFileDrivesTheLiveWorld) {
   EXPECT_TRUE(run.rewinds[1].inVehicle);
   EXPECT_EQ(run.rewinds[1].playIndex, 13);
   ExpectRestored(run);
+
+  // A car on a loop wrecked by the player's car is back, whole, where it was
+  // before the crash.
+  DemoRun crash = RunInto(out, "crash-rewind.json", false);
+  ASSERT_EQ(crash.rewinds.size(), 1u);
+  ExpectRestored(crash);
+  ASSERT_EQ(crash.rewinds[0].vehicles.size(), 1u);
+  const VehicleReturn& car = crash.rewinds[0].vehicles[0];
+  EXPECT_EQ(car.handle, 30);
+  EXPECT_LE(car.conditionBefore, kWreckCondition);
+  EXPECT_EQ(car.conditionAfter, 1000u);
+  EXPECT_LT(car.distance, 0.05);
   fs::remove_all(out);
 }
 
@@ -299,10 +321,22 @@ TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
   // does after a long frame) trimmed two at once, then grew to four:
   // frames 6 to 9 are kept.
   std::vector<uint32_t> held = {1, 2, 3, 3, 3, 3, 1, 2, 3, 4, 4, 4, 4};
+  // The player in car 11 had wrecked car 30; each rewind frame puts both
+  // back, car 30 by the sample's vehicles around the player. Only the last
+  // placement before the resume counts, and the player's own car is the
+  // player's.
+  LiveVehicle wreck;
+  wreck.condition = 200;
   frames.push_back(RewindFrame(10, 0.0f, 250));
+  frames.back().vehicles[30] = wreck;
   frames.push_back(RewindFrame(11, 0.05f));  // (1 / 4) / 5: index 1 of 4
+  frames.back().inVehicle = true;
+  frames.back().vehicle = 11;
+  frames.back().placed = {{11, {8, 0, 1}}, {30, {5, 6, 0.5f}}};
   LiveFrame leave = Recorded(12, 8);
   leave.modeSwitch = 500;
+  leave.vehicles[30].pos = {5, 6.5f, 0.5f};
+  leave.vehicles[11].pos = {8, 0, 1};
   frames.push_back(leave);
 
   std::vector<RewindSummary> rewinds = FindRewinds(frames, held, {});
@@ -312,6 +346,13 @@ TEST(FindRewinds, TakesTheScrubbedSampleFromTheTimelineFillOfATrimmedHistory) {
   EXPECT_EQ(rewinds[0].scrubbedFrame, 8);
   EXPECT_EQ(rewinds[0].deepestFrame, 11);
   EXPECT_DOUBLE_EQ(rewinds[0].distance, 0.0);
+  EXPECT_NE(
+      RewindReport(rewinds, 33)
+          .find("  1 vehicle around the player put back:\n"
+                "    vehicle 30: recorded there (5.0, 6.0), at the resume (5.0, 6.5): 0.500 m "
+                "apart, mended from 200 to 1000\n"),
+      std::string::npos)
+      << RewindReport(rewinds, 33);
 }
 
 TEST(FindRewinds, ARewindWithoutAFillOrNotLeftIsReportedAsUnknown) {

@@ -46,6 +46,10 @@ class Call {
   NativeContext context_;
 };
 
+float FlatSpeed(Vec3f v) {
+  return std::hypot(v.x, v.y);
+}
+
 Vec3f CharacterAt(LiveWorld& world) {
   Vec3f p;
   Call(NativeId::ReadCharacterPosition).Int(0, 1).Out(1, &p.x).Out(2, &p.y).Out(3, &p.z).On(world);
@@ -231,6 +235,18 @@ TEST(LiveWorld, AFrameEndsWithWhatTheModuleDrewAndWhetherItRecorded) {
       .Int(6, 0)
       .Int(7, 255)
       .On(world);
+  Call(NativeId::PlaceVehicle).Int(0, 11).Floats(1, {1, 2, 0.5f}).On(world);
+  Call(NativeId::PlaceVehicle).Int(0, 11).Floats(1, {3, 4, 0.5f}).On(world);
+  float q[4];
+  for (int handle : {11, 99, 11}) {
+    Call(NativeId::ReadVehicleRotation)
+        .Int(0, handle)
+        .Out(1, &q[0])
+        .Out(2, &q[1])
+        .Out(3, &q[2])
+        .Out(4, &q[3])
+        .On(world);
+  }
   const char text[] = ":: 2.000";
   Call(NativeId::DrawScreenText)
       .Floats(0, {0.8f, 0.7f})
@@ -250,6 +266,13 @@ TEST(LiveWorld, AFrameEndsWithWhatTheModuleDrewAndWhetherItRecorded) {
   EXPECT_FLOAT_EQ(frames[0].rects[0].h, 0.1f);
   ASSERT_EQ(frames[0].texts.size(), 1u);
   EXPECT_EQ(frames[0].texts[0].text, ":: 2.000");
+  // A vehicle the module read or placed twice counts once, where it was put
+  // last; a handle that names none doesn't count.
+  EXPECT_EQ(frames[0].rotationsRead, std::vector<int32_t>{11});
+  ASSERT_EQ(frames[0].placed.size(), 1u);
+  EXPECT_FLOAT_EQ(frames[0].placed[0].pos.y, 4);
+  EXPECT_EQ(FollowedVehicles(frames[0]), std::vector<int32_t>{11});
+  EXPECT_TRUE(frames[1].placed.empty());
   EXPECT_FALSE(frames[0].overlay);
   EXPECT_FALSE(frames[1].recorded);
   EXPECT_TRUE(frames[1].overlay);
@@ -266,6 +289,95 @@ TEST(LiveWorld, KeepsOnlyTheLatestFramesWhenAsked) {
   for (size_t i = 0; i < frames.size(); ++i) {
     EXPECT_EQ(frames[i].frame, 20 - static_cast<int64_t>(frames.size() - i));
   }
+}
+
+// A car driving round a 100 x 40 m block at 10 m/s.
+WorldPatch LoopTraffic() {
+  WorldPatch p = Walker();
+  ScriptedVehicle car;
+  car.pos = {50, 0, 0.5f};
+  car.vel = {10, 0, 0};
+  car.model = 7;
+  car.route = {{0, 0}, {100, 0}, {100, 40}, {0, 40}};
+  p.vehicles[30] = car;
+  return p;
+}
+
+// How far `p` is from the block's edge.
+float OffTheLoop(Vec3f p) {
+  float dx = std::fmin(std::fabs(p.x), std::fabs(p.x - 100));
+  float dy = std::fmin(std::fabs(p.y), std::fabs(p.y - 40));
+  bool besideX = p.x >= 0 && p.x <= 100, besideY = p.y >= 0 && p.y <= 40;
+  if (besideX && besideY) return std::fmin(dx, dy);
+  if (besideX) return dy;
+  if (besideY) return dx;
+  return std::hypot(dx, dy);
+}
+
+TEST(LiveWorld, TrafficDrivesItsLoopAndDrivesOnFromWhereARewindPutsIt) {
+  LiveWorld world(LoopTraffic());
+  // Two laps and a half: round every corner, never far off the way.
+  float worst = 0;
+  for (int i = 0; i < 50 * 70; ++i) {
+    world.Step();
+    worst = std::fmax(worst, OffTheLoop(world.Vehicles().at(30).pos));
+  }
+  EXPECT_LT(worst, 3.0f);
+  EXPECT_NEAR(FlatSpeed(world.Vehicles().at(30).vel), 10, 0.5f);
+
+  // Running backwards, it goes back the way it came; placed, it holds still
+  // there however the clock runs.
+  Vec3f before = world.Vehicles().at(30).pos;
+  Call(NativeId::SetGameSpeed).Float(0, 1).On(world);
+  Steps(world, 25);
+  Call(NativeId::SetGameSpeed).Float(0, -1).On(world);
+  Steps(world, 25);
+  EXPECT_NEAR(world.Vehicles().at(30).pos.x, before.x, 0.05f);
+  EXPECT_NEAR(world.Vehicles().at(30).pos.y, before.y, 0.05f);
+  Call(NativeId::PlaceVehicle).Int(0, 30).Floats(1, {60, -1, 0.5f}).On(world);
+  Steps(world, 10);
+  EXPECT_FLOAT_EQ(world.Vehicles().at(30).pos.x, 60);
+
+  // Set going east where it was put, it drives on from there along the
+  // loop's south side, not from where it had got to.
+  Call(NativeId::SetGameSpeed).Float(0, 1).On(world);
+  Call(NativeId::ImpelVehicle).Int(0, 30).Int(1, 3).Floats(2, {10, 0, 0}).On(world);
+  Steps(world, 50);
+  Vec3f on = world.Vehicles().at(30).pos;
+  EXPECT_NEAR(on.x, 70, 0.5f);
+  EXPECT_NEAR(on.y, 0, 0.5f);
+}
+
+TEST(LiveWorld, TheCarThePlayerHitsIsWreckedAndStopsTillItsConditionIsMended) {
+  WorldPatch start = LoopTraffic();
+  start.vehicles[30]->pos = {40, 0, 0.5f};
+  LiveWorld world(start);
+  // The player drives north at 10 m/s into the loop car's side as it passes.
+  Call(NativeId::PlaceVehicle).Int(0, 11).Floats(1, {60, -22, 0.5f}).On(world);
+  TimelineEntry drive;
+  drive.world = WorldPatch{};
+  drive.world->vehicle = 11;
+  drive.world->inVehicle = true;
+  drive.world->charVel = Vec3f{0, 10, 0};
+  world.Apply(drive);
+  Call(NativeId::ImpelVehicle).Int(0, 11).Int(1, 3).Floats(2, {0, 10, 0}).On(world);
+  uint32_t condition = 1000;
+  for (int i = 0; i < 150 && condition == 1000; ++i) {
+    world.Step();
+    Call(NativeId::ReadVehicleCondition).Int(0, 30).Out(1, &condition).On(world);
+  }
+  EXPECT_LE(condition, kWreckCondition);
+  EXPECT_LT(world.Vehicles().at(11).condition, 1000u);
+  // A wreck rolls out and stays.
+  drive.world->charVel = Vec3f{};
+  world.Apply(drive);
+  Steps(world, 200);
+  EXPECT_LT(FlatSpeed(world.Vehicles().at(30).vel), 0.1f);
+
+  // Mended, it drives its way again.
+  Call(NativeId::WriteVehicleCondition).Int(0, 30).Int(1, 1000).On(world);
+  Steps(world, 100);
+  EXPECT_GT(FlatSpeed(world.Vehicles().at(30).vel), 5);
 }
 
 TEST(LiveWorld, ScenarioInputsSeatTheCharacterAndSetTheWantedVelocity) {

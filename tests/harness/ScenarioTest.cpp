@@ -143,6 +143,7 @@ TEST(MalformedScenarios, EachExitsTwoNamingTheOffendingPath) {
       {"vehicle-handle-hex.json", "world.vehicles[\"0x10\"]"},
       {"vehicle-unknown-field.json", "world.vehicles[\"5\"].speed"},
       {"vehicle-rot-three-floats.json", "world.vehicles[\"5\"].rot"},
+      {"vehicle-route-one-point.json", "world.vehicles[\"5\"].route"},
       {"model-null.json", "world.models[\"5\"]"},
       {"settings-a-number.json", "settings"},
       {"module-mtime-float.json", "moduleMtime"},
@@ -208,7 +209,7 @@ constexpr const char* kWrittenScenario = R"({
     "nearVehicle": 12,
     "clockUs": 4294967295,
     "locate": "nearest",
-    "vehicles": {"-7":{"pos":[1.0,2.0,3.0],"rot":[0.0,0.0,-0.70710677,0.70710677],"vel":[0.0,0.0,0.0],"condition":3,"model":-2},"12":null},
+    "vehicles": {"-7":{"pos":[1.0,2.0,3.0],"rot":[0.0,0.0,-0.70710677,0.70710677],"vel":[0.0,0.0,0.0],"condition":3,"model":-2,"route":[[0.0,0.0],[10.5,-2.0]]},"12":null},
     "models": {"7":{"a":[-1.0,-2.3,-0.7],"b":[1.0,2.3,0.7]}}
   },
   "timeline": [

@@ -2,8 +2,8 @@
 # The settings file as it ships, put beside the module by a scenario, gives
 # the module's defaults in the trace's end state, with the two aids it turns
 # on (the hint in the stamp's place, the clock read for the seconds label),
-# a history of 60 seconds and the support log (which Log=0 turns off, the
-# trace unchanged); and it sets every key itself, so that a
+# a history of 60 seconds, the support log (which Log=0 turns off, the
+# trace unchanged) and four vehicles around the player followed; and it sets every key itself, so that a
 # player's change to a value takes effect (a misspelt key would also read as
 # its default).
 #   check-shipped-settings.py QUORVAT_SIM SETTINGS_PROBE QUORVAT_INI SCENARIO WORK
@@ -78,6 +78,12 @@ def main():
     settings_line = "[Settings] RecSize=2000 Push=1 RecSeconds=60 Log=1\r\n"
     if not log.is_file() or settings_line not in log.read_bytes().decode():
         sys.exit(f"the shipped settings keep no log with {settings_line!r}")
+    # Vehicles=4 follows the vehicles around the player: the log says so,
+    # and the module looks for them every recorded frame.
+    if "[World] Vehicles=4\r\n" not in log.read_bytes().decode():
+        sys.exit("the shipped settings' log has no '[World] Vehicles=4' line")
+    if not any('"native":"LocateVehicleNear"' in line for line in lines):
+        sys.exit("with the shipped settings the module looks for no vehicles around the player")
     off = work / "log-off.json"
     off.write_text(json.dumps(dict(recorded, settings=shipped.replace("Log=1", "Log=0"))))
     log_off = work / "log-off.log"
@@ -130,7 +136,7 @@ def main():
     if "-0.0 s" not in texts(lines):
         sys.exit("the shipped settings draw no seconds label while rewinding")
     print(f"{ini}: {got}, pad off, hint and seconds on, {minute} frames of {frame_ms} ms kept, "
-          "log on, F8 marks")
+          "log on, F8 marks, 4 vehicles followed")
 
 
 main()
