@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <new>
 
@@ -144,6 +145,13 @@ class WorldPartHistory {
   // Requires index < SampleCount() and slot < Slots().
   uint32_t Word(uint32_t index, uint32_t slot, uint32_t word) const {
     return words_[index * wordsPerSample_ + slot * kWordsPerSlot + word];
+  }
+  // A float word as the float it was recorded as.
+  float Value(uint32_t index, uint32_t slot, uint32_t word) const {
+    const uint32_t bits = Word(index, slot, word);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
   }
   int32_t Handle(uint32_t index, uint32_t slot) const {
     return static_cast<int32_t>(Word(index, slot, kWordHandle));

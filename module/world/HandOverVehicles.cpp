@@ -1,18 +1,8 @@
 #include "world/HandOverVehicles.h"
 
-#include <cstring>
-
 #include "host/Natives.h"
 #include "state/History.h"
 #include "state/RewindState.h"
-
-namespace {
-float Float(uint32_t bits) {
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-}  // namespace
 
 void HandOverVehicles(int32_t impelled) {
   RewindState& s = rewindState;
@@ -30,7 +20,7 @@ void HandOverVehicles(int32_t impelled) {
     if (handle == 0 || (impelled != 0 && handle == impelled)) continue;
     // One found invalid stays too: the next world step asks again.
     if (!IsVehicleValid(handle)) continue;
-    ImpelVehicle(handle, Float(parts.Word(i, slot, kWordVelX)),
-                 Float(parts.Word(i, slot, kWordVelY)), Float(parts.Word(i, slot, kWordVelZ)));
+    ImpelVehicle(handle, parts.Value(i, slot, kWordVelX), parts.Value(i, slot, kWordVelY),
+                 parts.Value(i, slot, kWordVelZ));
   }
 }

@@ -1,18 +1,8 @@
 #include "world/PlaceRecordedVehicles.h"
 
-#include <cstring>
-
 #include "host/Natives.h"
 #include "state/History.h"
 #include "state/RewindState.h"
-
-namespace {
-float Float(uint32_t bits) {
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-}  // namespace
 
 void PlaceRecordedVehicles() {
   const WorldPartHistory& parts = historySet.worldParts;
@@ -22,7 +12,7 @@ void PlaceRecordedVehicles() {
   for (uint32_t slot = 0; slot < parts.Slots(); ++slot) {
     const int32_t handle = parts.Handle(i, slot);
     if (handle == 0 || !IsVehicleValid(handle)) continue;
-    auto value = [&](uint32_t word) { return Float(parts.Word(i, slot, word)); };
+    auto value = [&](uint32_t word) { return parts.Value(i, slot, word); };
     PlaceVehicle(handle, value(kWordPosX), value(kWordPosY), value(kWordPosZ));
     WriteVehicleRotation(handle, value(kWordRotX), value(kWordRotY), value(kWordRotZ),
                          value(kWordRotW));
