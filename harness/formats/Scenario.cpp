@@ -32,6 +32,7 @@ void WorldPatch::ApplyTo(WorldState& w) const {
   if (bodyMode) w.bodyMode = *bodyMode;
   if (boxBlocked) w.boxBlocked = *boxBlocked;
   if (nearVehicle) w.nearVehicle = *nearVehicle;
+  if (locate) w.locate = *locate;
   if (clockUs) w.clockUs = *clockUs;
   for (const auto& [handle, entry] : vehicles) {
     if (entry) {
@@ -239,6 +240,15 @@ class Reader {
     return vehicle;
   }
 
+  Locate LocateWay(const Json& value, const std::string& path) const {
+    if (value.is_string()) {
+      const auto& text = value.get_ref<const std::string&>();
+      if (text == "fixed") return Locate::Fixed;
+      if (text == "nearest") return Locate::Nearest;
+    }
+    Expected(path, "\"fixed\" or \"nearest\"", value);
+  }
+
   ScriptedModel Model(const Json& value, const std::string& path) const {
     Object(value, path, "a model object");
     OnlyKnown(value, path, {"a", "b"});
@@ -250,11 +260,12 @@ class Reader {
 
   WorldPatch World(const Json& value, const std::string& path) const {
     Object(value, path, "an object of world fields");
-    OnlyKnown(value, path,
-              {"localPlayer", "playerIndex", "character",     "playerValue", "frameStep",
-               "scrubStep",   "charValue",   "inVehicle",     "vehicle",     "charPos",
-               "heading",     "charVel",     "charCondition", "footValue",   "bodyMode",
-               "boxBlocked",  "nearVehicle", "clockUs",       "vehicles",    "models"});
+    OnlyKnown(
+        value, path,
+        {"localPlayer",   "playerIndex", "character", "playerValue", "frameStep",   "scrubStep",
+         "charValue",     "inVehicle",   "vehicle",   "charPos",     "heading",     "charVel",
+         "charCondition", "footValue",   "bodyMode",  "boxBlocked",  "nearVehicle", "clockUs",
+         "vehicles",      "models",      "locate"});
     WorldPatch patch;
     for (const auto& member : value.items()) {
       const std::string& key = member.key();
@@ -278,6 +289,7 @@ class Reader {
       if (key == "boxBlocked") patch.boxBlocked = Bool(v, at);
       if (key == "nearVehicle") patch.nearVehicle = Int32(v, at);
       if (key == "clockUs") patch.clockUs = Uint32(v, at);
+      if (key == "locate") patch.locate = LocateWay(v, at);
       if (key == "vehicles") {
         Object(v, at, "an object: vehicle handle -> vehicle");
         for (const auto& entry : v.items()) {

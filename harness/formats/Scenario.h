@@ -27,6 +27,10 @@ struct ScriptedModel {
   Vec3f b;
 };
 
+// How LocateVehicleNear answers: the scenario's nearVehicle, or the vehicle
+// of `vehicles` nearest the point within the radius.
+enum class Locate { Fixed, Nearest };
+
 // The scripted world's values; the defaults are those of a scenario that
 // names none.
 struct WorldState {
@@ -47,6 +51,7 @@ struct WorldState {
   bool bodyMode = false;
   bool boxBlocked = false;
   int32_t nearVehicle = 0;
+  Locate locate = Locate::Fixed;
   // Microseconds the performance counter moves on at the start of each frame
   // after the first.
   uint32_t clockUs = 16667;
@@ -61,6 +66,7 @@ struct WorldPatch {
   std::optional<bool> inVehicle, bodyMode, boxBlocked;
   std::optional<Vec3f> charPos, charVel;
   std::optional<float> heading;
+  std::optional<Locate> locate;
   // null (nullopt) removes the vehicle.
   std::map<int32_t, std::optional<ScriptedVehicle>> vehicles;
   std::map<int32_t, ScriptedModel> models;

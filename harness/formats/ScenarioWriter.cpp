@@ -69,6 +69,7 @@ Json World(const WorldPatch& p) {
   Put(w, "boxBlocked", p.boxBlocked);
   Put(w, "nearVehicle", p.nearVehicle);
   Put(w, "clockUs", p.clockUs);
+  if (p.locate) w["locate"] = *p.locate == Locate::Nearest ? "nearest" : "fixed";
   if (!p.vehicles.empty()) {
     Json vehicles = Json::object();
     for (const auto& [handle, v] : p.vehicles) {

@@ -22,9 +22,11 @@
 //      holding: back unless a newer key is held or a jump pinned it),
 //      re-apply the recorded common values, draw the overlay (and the
 //      seconds label), then hold the character or the vehicle at the
-//      recorded frame.
+//      recorded frame, and last put the vehicles around the player that
+//      frame followed back where they were.
 //   6. Normal play: record one sample into every history (and the frame's
-//      length, with the clock on), trim the oldest past the history's
+//      length, with the clock on; and, following the vehicles around the
+//      player, probe for one and read those followed), trim the oldest past the history's
 //      length in samples or in seconds, and, after a rewind, ramp the game
 //      speed back up while the bars fade. A sample that runs out of memory
 //      is taken back whole (the support log notes the first). Marks whose
@@ -53,6 +55,7 @@
 #include "settings/Settings.h"
 #include "state/History.h"
 #include "state/RewindState.h"
+#include "world/PlaceRecordedVehicles.h"
 
 void CustomFiberThread::RunScript() {
   while (IsThreadAlive()) {
@@ -98,6 +101,9 @@ void RunFrame() {
     } else {
       ApplyFootFrame();
     }
+    // Last, however the player's frame ended: push mode has moved what
+    // stood in the way, and the followed vehicles go where they were.
+    if (VehiclesOn(s)) PlaceRecordedVehicles();
   } else if (RecordFrame(playerId) && MarksOn(s)) {
     KeepMarks(markPressed, wasRewinding);
   }

@@ -6,6 +6,8 @@
 #include "state/History.h"
 #include "state/RewindState.h"
 
+static_assert(kMostVehicles == 8, "the snapshot has room for eight slots");
+
 extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   // Exported, so anything that loads the DLL can call it.
   if (out == nullptr) return;
@@ -39,5 +41,8 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   for (int i = 0; i < 16; ++i) {
     out->markIndexes[i] = i < s.markCount ? static_cast<int32_t>(MarkIndex(s.marks[i])) : 0;
   }
-  out->reserved = 0;
+  out->vehicleCount = s.vehicleCount;
+  for (int i = 0; i < 8; ++i) out->vehicleSlots[i] = i < s.vehicleCount ? s.vehicleSlots[i] : 0;
+  out->probeTurn = s.probeTurn;
+  out->worldPartCount = historySet.worldParts.SampleCount();
 }

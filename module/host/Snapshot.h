@@ -25,9 +25,16 @@
 // in milliseconds (at an offset of 160 bytes, a multiple of eight, so that
 // every compiler lays it out alike).
 //
-// Last, and in no trace: `markCount`, the marks kept (0 ... 16), and
+// Then, and in no trace: `markCount`, the marks kept (0 ... 16), and
 // `markIndexes`, the index of each kept mark's sample, oldest mark first
-// (the rest 0); `reserved` is always 0.
+// (the rest 0).
+//
+// Last, and in no trace either, the vehicles around the player:
+// `vehicleCount`, the [World] Vehicles setting in force (0: off, else the
+// slots followed, 1 ... 8); `vehicleSlots`, each slot's vehicle handle (0:
+// empty; those from vehicleCount on always 0); `probeTurn`, the probe's next
+// turn (0 ... 16); and `worldPartCount`, the samples of the vehicles'
+// history (equal to sampleCount while they are followed, 0 otherwise).
 #pragma once
 
 #include <cstdint>
@@ -60,11 +67,14 @@ struct QuorvatSnapshot {
   uint64_t frameMsTotal;
   uint32_t markCount;
   int32_t markIndexes[16];
-  // Filled out to a multiple of eight by hand: 32-bit Linux compilers align
-  // a 64-bit member to four and would end the record four bytes short.
-  uint32_t reserved;
+  // Ends on a multiple of eight, as it must: 32-bit Linux compilers align a
+  // 64-bit member to four and would end a shorter record short.
+  uint32_t vehicleCount;
+  int32_t vehicleSlots[8];
+  uint32_t probeTurn;
+  uint32_t worldPartCount;
 };
-static_assert(sizeof(QuorvatSnapshot) == 240, "the harness and the module share this layout");
+static_assert(sizeof(QuorvatSnapshot) == 280, "the harness and the module share this layout");
 
 #define QUORVAT_SNAPSHOT_SYMBOL "QuorvatReadSnapshot"
 extern "C" {

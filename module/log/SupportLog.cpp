@@ -207,6 +207,11 @@ void WriteSettingsLines() {
   overlay.Add(" Seconds=");
   overlay.AddUnsigned(s.secondsEnabled);
   WriteLine(overlay);
+
+  TextBuffer world = NewLine();
+  world.Add("[World] Vehicles=");
+  world.AddUnsigned(s.vehicleCount);
+  WriteLine(world);
 }
 
 // The loader's name for this module's own file: the log goes in its

@@ -8,6 +8,7 @@
 #include "state/History.h"
 #include "state/RewindState.h"
 #include "state/Samples.h"
+#include "world/FollowVehicles.h"
 
 namespace {
 
@@ -96,15 +97,17 @@ void RecordSample(int32_t playerId) {
   h.playerValueHist.PushFront(UnsignedSample(s.playerValue));
   h.charValueHist.PushFront(UnsignedSample(QueryCharacterValue(s.playerChar)));
 
-  if (IsCharacterInVehicle(s.playerChar)) {
+  const bool vehicleFrame = IsCharacterInVehicle(s.playerChar);
+  if (vehicleFrame) {
     RecordInVehicle();
   } else {
     RecordOnFoot();
   }
+  if (FrameClockOn(s)) h.frameMsHist.PushFront(s.frameMs);
+  // The world part is the sample's last push: once it is in, the whole
+  // sample is, and its length counts.
+  if (VehiclesOn(s)) FollowVehicles(vehicleFrame);
   if (FrameClockOn(s)) {
-    // The last push: once it is in, the whole sample is, and its length
-    // counts.
-    h.frameMsHist.PushFront(s.frameMs);
     h.frameMsTotal += s.frameMs;
     h.frameMsPushed += s.frameMs;
   }
@@ -137,6 +140,7 @@ void DropPartialSample(uint32_t countBefore) {
   undo(h.vehicleHist);
   undo(h.footValueHist);
   undo(h.frameMsHist);
+  undo(h.worldParts);
 }
 
 // Drops the oldest samples once the store is over its length. With the

@@ -34,6 +34,10 @@ void PlaceAndPush(int32_t vehicle, float x, float y, float z) {
   ProbeVehicleNear(x, y, z, radius, &unusedSlot);
   PlaceVehicle(vehicle, x, y, z);
 
+  // A vehicle the world part puts back at the frame's end needs no push.
+  if (VehiclesOn(s) && historySet.worldParts.Holds(static_cast<uint32_t>(s.playIndex), other)) {
+    return;
+  }
   if (!IsVehicleValid(other)) return;
   float ox = 0.0f;
   float oy = 0.0f;

@@ -8,6 +8,7 @@
 #include "platform.h"
 #include "state/History.h"
 #include "state/RewindState.h"
+#include "world/HandOverVehicles.h"
 
 namespace {
 // The single-precision step, summed in double precision: 67 recorded frames
@@ -84,14 +85,19 @@ void LeaveRewindMode() {
   CueRewindActivity();
   // Play resumes with the momentum recorded at the chosen frame, given to
   // whatever the character is in now.
+  int32_t impelled = 0;
   if (IsCharacterInVehicle(s.playerChar)) {
     ReadCharacterVehicle(s.playerChar, &s.vehicle);
+    impelled = s.vehicle;
     ImpelVehicle(s.vehicle, h.velX[i], h.velY[i], h.velZ[i]);
   } else {
     PinCharacter(s.playerChar, true);
     PinCharacter(s.playerChar, false);
     ImpelCharacter(s.playerChar, h.velX[i], h.velY[i], h.velZ[i]);
   }
+  // The world resumes from the same moment: the vehicles followed then are
+  // followed again, with the momentum they had.
+  if (VehiclesOn(s)) HandOverVehicles(impelled);
   s.timeScaleRamp = 0.0f;
   s.markPinned = 0;
   CueModeSwitch(500);

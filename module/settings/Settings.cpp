@@ -2,6 +2,7 @@
 
 #include "host/CustomFiberThread.h"
 #include "platform.h"
+#include "state/History.h"
 #include "state/RewindState.h"
 
 namespace {
@@ -18,6 +19,13 @@ uint32_t SecondsOrOff(int32_t value) {
   constexpr int32_t kLongest = 600;
   if (value <= 0) return 0;
   return static_cast<uint32_t>(value < kLongest ? value : kLongest);
+}
+
+// Signed too: a negative count turns it off; more than the slots there are
+// counts as all of them.
+uint8_t VehiclesOrOff(int32_t value) {
+  if (value <= 0) return 0;
+  return static_cast<uint8_t>(value < kMostVehicles ? value : kMostVehicles);
 }
 
 }  // namespace
@@ -79,4 +87,9 @@ void ReadSettings() {
         GetPrivateProfileIntW(PLATFORM_WIDE("Pad"), PLATFORM_WIDE("MarkButtons"), 0, path));
     s.markButtons = markButtons != s.padToggleButtons ? markButtons : 0;
   }
+
+  s.vehicleCount = VehiclesOrOff(static_cast<int32_t>(
+      GetPrivateProfileIntW(PLATFORM_WIDE("World"), PLATFORM_WIDE("Vehicles"), 0, path)));
+  // Read before anything is recorded: every world part has this many slots.
+  historySet.worldParts.SetSlots(s.vehicleCount);
 }

@@ -24,6 +24,7 @@ void TrimHistories() {
   h.charValueHist.PopOldest();
   h.vehicleHist.PopOldest();
   h.footValueHist.PopOldest();
+  h.worldParts.PopOldest();
   if (h.frameMsHist.SampleCount() != 0) {
     h.frameMsTotal -= h.frameMsHist.Oldest();
     h.frameMsHist.PopOldest();

@@ -88,6 +88,82 @@ using IntHistory = HistoryQueue<int32_t>;
 // Frame lengths in milliseconds, 0 ... 1000: two bytes a sample are enough.
 using DurationHistory = HistoryQueue<uint16_t>;
 
+// The vehicles around the player: one fixed-size record a sample, made of
+// kWordsPerSlot 32-bit words for each of the K slots followed, in slot
+// order: the handle (0 for an empty slot), the position, the quaternion and
+// the velocity as float bits, and the condition. One queue of words rather
+// than a history per value keeps a sample's world part at 48 bytes a slot and
+// lets it go in, or stay out, as one piece.
+constexpr uint32_t kWordsPerSlot = 12;
+enum WorldWord : uint32_t {
+  kWordHandle = 0,
+  kWordPosX,
+  kWordPosY,
+  kWordPosZ,
+  kWordRotX,
+  kWordRotY,
+  kWordRotZ,
+  kWordRotW,
+  kWordVelX,
+  kWordVelY,
+  kWordVelZ,
+  kWordCondition,
+};
+
+class WorldPartHistory {
+ public:
+  // The record's size; set once, with the settings, while the queue is
+  // empty. 0 slots: the queue stays empty and every operation is a no-op.
+  void SetSlots(uint32_t slots) { wordsPerSample_ = slots * kWordsPerSlot; }
+  uint32_t Slots() const { return wordsPerSample_ / kWordsPerSlot; }
+
+  // Pushes one record of Slots() * kWordsPerSlot words as the newest sample.
+  // May throw std::bad_alloc; the queue is then unchanged.
+  void PushFront(const uint32_t* words) {
+    uint32_t pushed = 0;
+    try {
+      // Last word first, so that the record reads in order from the front.
+      for (uint32_t w = wordsPerSample_; w > 0; --w, ++pushed) words_.push_front(words[w - 1]);
+    } catch (const std::bad_alloc&) {
+      for (; pushed > 0; --pushed) words_.pop_front();
+      throw;
+    }
+    count_ += 1;
+  }
+  void PopOldest() {
+    if (count_ == 0) return;
+    words_.erase(words_.end() - wordsPerSample_, words_.end());
+    count_ -= 1;
+  }
+  void PopNewest() {
+    if (count_ == 0) return;
+    words_.erase(words_.begin(), words_.begin() + wordsPerSample_);
+    count_ -= 1;
+  }
+  uint32_t SampleCount() const { return count_; }
+  // Requires index < SampleCount() and slot < Slots().
+  uint32_t Word(uint32_t index, uint32_t slot, uint32_t word) const {
+    return words_[index * wordsPerSample_ + slot * kWordsPerSlot + word];
+  }
+  int32_t Handle(uint32_t index, uint32_t slot) const {
+    return static_cast<int32_t>(Word(index, slot, kWordHandle));
+  }
+  // True when `handle` is not 0 and a slot of sample `index` holds it; a
+  // sample not kept holds none.
+  bool Holds(uint32_t index, int32_t handle) const {
+    if (handle == 0 || index >= count_) return false;
+    for (uint32_t slot = 0; slot < Slots(); ++slot) {
+      if (Handle(index, slot) == handle) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::deque<uint32_t, HistoryAllocator<uint32_t>> words_;
+  uint32_t wordsPerSample_ = 0;
+  uint32_t count_ = 0;
+};
+
 // Constructed in this order, destroyed in the reverse order.
 struct HistorySet {
   FloatHistory posX;
@@ -111,6 +187,9 @@ struct HistorySet {
   // and index i is the length of the frame that recorded sample i. Off, it
   // stays empty.
   DurationHistory frameMsHist;
+  // Only with the vehicles around the player followed: then pushed last of
+  // every sample and trimmed with the others. Off, it stays empty.
+  WorldPartHistory worldParts;
   // The sum of frameMsHist, raised by each push that completes and lowered
   // by each trim, so that the history in seconds knows its length without
   // summing it anew.
@@ -129,8 +208,8 @@ constexpr int kHistoryCount = 17;
 
 extern HistorySet historySet;
 
-// Drops the oldest sample of every history, frameMsHist included (and its
-// length off frameMsTotal); the caller decides when.
+// Drops the oldest sample of every history, frameMsHist and worldParts
+// included (and its length off frameMsTotal); the caller decides when.
 void TrimHistories();
 
 // The sample count of each history, in the order of HistorySet.

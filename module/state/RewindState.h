@@ -38,6 +38,11 @@ struct Mark {
 };
 // More would not fit the timeline as ticks a player tells apart.
 constexpr int kMostMarks = 16;
+// The most vehicles around the player that are followed: each costs calls
+// every recorded frame and 48 bytes of every sample.
+constexpr int kMostVehicles = 8;
+// The probe's points: the player's own, then a ring 20 m out and one 7 m out.
+constexpr int kProbeTurns = 17;
 
 struct RewindState {
   // Settings, overwritten once on the first frame.
@@ -130,6 +135,15 @@ struct RewindState {
   uint8_t markCount = 0;
   uint8_t markPinned = 0;
 
+  // The vehicles around the player: the [World] Vehicles setting in force
+  // (0: off, else the slots followed), each slot's vehicle handle (0: empty;
+  // only the first vehicleCount are used) and the probe's next turn,
+  // 0 ... kProbeTurns - 1. Like the marks they live for the module's life,
+  // across rewinds and re-entries.
+  uint8_t vehicleCount = 0;
+  uint8_t probeTurn = 0;
+  int32_t vehicleSlots[kMostVehicles] = {};
+
   // Start-up stamp.
   float buildStamp = 0.0f;
   struct _stat64 fileStatus = {};
@@ -142,6 +156,11 @@ extern RewindState rewindState;
 // seconds; then every sample keeps its frame's length too.
 inline bool FrameClockOn(const RewindState& s) {
   return s.secondsEnabled != 0 || s.recSeconds != 0;
+}
+
+// The vehicles around the player are followed with at least one slot.
+inline bool VehiclesOn(const RewindState& s) {
+  return s.vehicleCount != 0;
 }
 
 // Marks are on when a key or a chord drops them.

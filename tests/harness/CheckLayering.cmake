@@ -28,6 +28,10 @@ foreach(room IN LISTS ROOMS)
       elseif(prefix MATCHES "^(host|state|settings|record|rewind|overlay|log|marks)$"
              AND NOT header STREQUAL "host/Snapshot.h")
         list(APPEND faults "${source}: includes the module's ${header}; only host/Snapshot.h is shared")
+      elseif(prefix STREQUAL "world" AND EXISTS "${MODULE}/${header}"
+             AND NOT EXISTS "${HARNESS}/${header}")
+        # The module has a world/ of its own beside the harness's.
+        list(APPEND faults "${source}: includes the module's ${header}; only host/Snapshot.h is shared")
       endif()
     endforeach()
   endforeach()

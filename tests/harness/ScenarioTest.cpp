@@ -134,6 +134,8 @@ TEST(MalformedScenarios, EachExitsTwoNamingTheOffendingPath) {
       {"unsigned-out-of-range.json", "world.playerValue"},
       {"unsigned-negative.json", "world.charCondition"},
       {"clock-negative.json", "timeline[0].world.clockUs"},
+      {"locate-null.json", "world.locate"},
+      {"locate-misspelt-in-timeline.json", "timeline[0].world.locate"},
       {"integer-out-of-range.json", "world.character"},
       {"bool-given-as-number.json", "world.inVehicle"},
       {"float-bad-word.json", "world.heading"},
@@ -205,13 +207,14 @@ constexpr const char* kWrittenScenario = R"({
     "boxBlocked": true,
     "nearVehicle": 12,
     "clockUs": 4294967295,
+    "locate": "nearest",
     "vehicles": {"-7":{"pos":[1.0,2.0,3.0],"rot":[0.0,0.0,-0.70710677,0.70710677],"vel":[0.0,0.0,0.0],"condition":3,"model":-2},"12":null},
     "models": {"7":{"a":[-1.0,-2.3,-0.7],"b":[1.0,2.3,0.7]}}
   },
   "timeline": [
     {"frame":0,"hold":["Z",69],"cursor":[-1,2147483647],"pad":{"buttons":65535,"lt":31,"rt":255}},
     {"frame":0,"release":["Z"],"press":["F7","SPACE","X","LEFT","RIGHT"],"cursor":null,"pad":null},
-    {"frame":9,"world":{"charVel":[0.0,1.8,0.0],"clockUs":0,"vehicles":{"-7":null}},"pad":{}}
+    {"frame":9,"world":{"charVel":[0.0,1.8,0.0],"clockUs":0,"locate":"fixed","vehicles":{"-7":null}},"pad":{}}
   ]
 }
 )";

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -220,6 +221,44 @@ TEST(ScriptedWorld, DistanceInDoublePrecisionRoundedToFloat) {
       game, NativeId::MeasurePointDistance,
       {{0, Bits(-big)}, {1, Bits(0)}, {2, Bits(0)}, {3, Bits(big)}, {4, Bits(0)}, {5, Bits(0)}});
   EXPECT_EQ(far.targets.F(0), 2e20f);
+}
+
+TEST(ScriptedWorld, LocateNearestAnswersTheClosestVehicleWithinItsRadius) {
+  auto at = [](float x, float y, float z) {
+    ScriptedVehicle v;
+    v.pos = {x, y, z};
+    return v;
+  };
+  const float nan = std::nanf("");
+  const struct {
+    const char* what;
+    std::map<int32_t, ScriptedVehicle> vehicles;
+    float x, radius;  // the point is (x, 0, 0)
+    int32_t answer;
+  } rows[] = {
+      {"the nearest", {{3, at(5, 0, 0)}, {4, at(0, 4, 0)}}, 0, 10, 4},
+      {"a tie: the lower signed handle",
+       {{7, at(0, 3, 0)}, {-2, at(3, 0, 0)}, {5, at(0, 0, 3)}},
+       0,
+       10,
+       -2},
+      {"at the radius", {{3, at(3, 4, 0)}}, 0, 5, 3},
+      {"just past it", {{3, at(3, 4, 0.001f)}}, 0, 5, 0},
+      {"a distance not a number", {{1, at(nan, 0, 0)}, {9, at(8, 0, 0)}}, 0, 10, 9},
+      {"vehicle 0", {{0, at(0, 0, 0)}, {9, at(8, 0, 0)}}, 0, 10, 9},
+      {"squares in doubles, not floats", {{6, at(1e20f, 0, 0)}}, -1e20f, 3e20f, 6},
+      {"none", {}, 0, 10, 0},
+  };
+  for (const auto& row : rows) {
+    WorldPatch w;
+    w.locate = Locate::Nearest;
+    w.nearVehicle = 77;  // not used
+    for (const auto& [handle, v] : row.vehicles) w.vehicles[handle] = v;
+    TestGame game(w);
+    Answered a = Ask(game, NativeId::LocateVehicleNear,
+                     {{0, Bits(row.x)}, {1, Bits(0)}, {2, Bits(0)}, {3, Bits(row.radius)}});
+    EXPECT_EQ(static_cast<int32_t>(a.record.Result()), row.answer) << row.what;
+  }
 }
 
 TEST(ScriptedWorld, ActingNativesChangeNothingALaterQueryAnswers) {

@@ -1,7 +1,8 @@
 // The history store: its queue, how much of the past it keeps, and that a
 // frame's sample goes into all its histories or into none. The recording
-// tests run with the seconds label on, so that the frame lengths kept beside
-// the seventeen are pushed, trimmed and undone with them.
+// tests run with the seconds label on and two vehicles around the player
+// followed, so that the frame lengths and the world parts kept beside the
+// seventeen are pushed, trimmed and undone with them.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -19,6 +20,15 @@ constexpr uint32_t kIsCharacterInVehicle = 0x74C3E7A5;
 constexpr uint32_t kReadCharacterPosition = 0xC5892F5F;
 constexpr uint32_t kReadVehicleRotation = 0xD30891FA;
 constexpr uint32_t kSetGameSpeed = 0xA7F84694;
+constexpr uint32_t kLocateVehicleNear = 0xCBCEC322;
+constexpr uint32_t kIsVehicleValid = 0x8737CC23;
+constexpr uint32_t kReadVehicleCondition = 0xBCF5C60B;
+
+// The world part's memory and pushes come on top of the histories' own.
+void FollowTwoVehicles() {
+  rewindState.vehicleCount = 2;
+  historySet.worldParts.SetSlots(2);
+}
 
 TEST(HistoryQueue, NewestFirstAndDropsFromTheOldestEnd) {
   FloatHistory h;
@@ -53,6 +63,16 @@ class Recording : public ::testing::Test {
   void SetUp() override {
     ResetModule();
     rewindState.secondsEnabled = 1;
+    FollowTwoVehicles();
+    // Every probe finds the next of vehicles 1, 2, 3 ..., all of them valid
+    // and near, so the slots and the turn change every frame.
+    game.answers[kLocateVehicleNear] = [this](NativeContext& c) {
+      c.argSlots[0] = static_cast<uint32_t>(++located);
+    };
+    game.answers[kIsVehicleValid] = [](NativeContext& c) { c.argSlots[0] = 1; };
+    game.answers[kReadVehicleCondition] = [this](NativeContext& c) {
+      WriteOut(c, 1, static_cast<uint32_t>(frame));
+    };
     game.answers[kQueryFrameStep] = [](NativeContext& c) { c.argSlots[0] = 3; };
     game.answers[kReadCharacterPosition] = [this](NativeContext& c) {
       WriteOut(c, 1, static_cast<float>(frame));
@@ -76,6 +96,7 @@ class Recording : public ::testing::Test {
     std::vector<uint32_t> counts(kHistoryCount);
     HistoryCounts(counts.data());
     counts.push_back(historySet.frameMsHist.SampleCount());
+    counts.push_back(historySet.worldParts.SampleCount());
     return counts;
   }
   void ExpectAllCounts(uint32_t n) {
@@ -84,6 +105,7 @@ class Recording : public ::testing::Test {
 
   FakeGame game;
   int frame = 0;
+  int located = 0;
   bool inVehicle = false;
 };
 
@@ -137,8 +159,8 @@ TEST_F(Recording, GateClosedRecordsNothingAndHoldsTheRamp) {
 // store before and after a failed frame. Made without allocating: under
 // some emulators the sanitizers' allocator can't take on new memory in the
 // middle of this test.
-std::array<uint64_t, 2 * (kHistoryCount + 1) + 1> StoreContents() {
-  std::array<uint64_t, 2 * (kHistoryCount + 1) + 1> all{};
+std::array<uint64_t, 2 * (kHistoryCount + 2) + 2> StoreContents() {
+  std::array<uint64_t, 2 * (kHistoryCount + 2) + 2> all{};
   size_t next = 0;
   auto take = [&all, &next](const auto& history) {
     uint64_t digest = 14695981039346656037ull;  // FNV-1a over each sample's bits
@@ -156,6 +178,21 @@ std::array<uint64_t, 2 * (kHistoryCount + 1) + 1> StoreContents() {
   take(h.rotX), take(h.rotY), take(h.rotZ), take(h.rotW), take(h.inVehicleFlag);
   take(h.bodyModeFlag), take(h.conditionHist), take(h.playerValueHist), take(h.charValueHist);
   take(h.vehicleHist), take(h.footValueHist), take(h.frameMsHist);
+  uint64_t digest = 14695981039346656037ull;
+  for (uint32_t i = 0; i < h.worldParts.SampleCount(); ++i) {
+    for (uint32_t slot = 0; slot < h.worldParts.Slots(); ++slot) {
+      for (uint32_t word = 0; word < kWordsPerSlot; ++word) {
+        digest = (digest ^ h.worldParts.Word(i, slot, word)) * 1099511628211ull;
+      }
+    }
+  }
+  all[next++] = h.worldParts.SampleCount();
+  all[next++] = digest;
+  // The slots and the probe turn: a failed push leaves them as it found them.
+  for (int slot = 0; slot < kMostVehicles; ++slot) {
+    digest = (digest ^ static_cast<uint32_t>(rewindState.vehicleSlots[slot])) * 1099511628211ull;
+  }
+  all[next++] = digest ^ rewindState.probeTurn;
   all[next] = h.frameMsTotal;  // the lengths' sum, which a history in seconds trims by
   return all;
 }
@@ -172,10 +209,11 @@ TEST_F(Recording, AFrameThatRunsOutOfMemoryIsNotRecordedAtAll) {
   // same count: fail each of that frame's allocations in turn, in an empty
   // store and in one that already holds samples (which the undo must keep).
   for (int held : {0, 300}) {
-    for (int chosen = 1; chosen <= kHistoryCount + 1; ++chosen) {
+    for (int chosen = 1; chosen <= kHistoryCount + 2; ++chosen) {
       SCOPED_TRACE(::testing::Message() << "allocation " << chosen << ", " << held << " held");
       ResetModule();
       rewindState.secondsEnabled = 1;
+      FollowTwoVehicles();
       rewindState.recSize = 1000;
       Record(held);
       ExpectAllCounts(held);
@@ -209,7 +247,7 @@ TEST_F(Recording, AFullStoreLosesNothingToAFrameThatRunsOutOfMemory) {
   // until the new sample is in. Fail each allocation of a frame in turn.
   rewindState.recSize = 1000;
   Record(1001);
-  for (int chosen = 1; chosen <= kHistoryCount + 1; ++chosen) {
+  for (int chosen = 1; chosen <= kHistoryCount + 2; ++chosen) {
     SCOPED_TRACE(::testing::Message() << "allocation " << chosen);
     HistoryMemory::failHook = FailChosenAllocation;
     bool failed = false;

@@ -59,7 +59,7 @@ class LogFile : public ::testing::Test, public FakeGame {
     std::ostringstream text;
     text << in.rdbuf();
     std::string all = text.str();
-    for (int line = 0; line < 8; ++line) all.erase(0, all.find("\r\n") + 2);
+    for (int line = 0; line < 9; ++line) all.erase(0, all.find("\r\n") + 2);
     return all;
   }
 
@@ -105,14 +105,14 @@ TEST_F(LogFile, NeverPassesItsCapAndSaysSoWhenThereIsRoom) {
 TEST_F(LogFile, AWriteThatFailsOrFallsShortEndsTheLogWithWhatWasWritten) {
   for (const bool succeeds : {false, true}) {
     Fresh();
-    failingWrite = 9;  // the first event's line, after the eight of the header
+    failingWrite = 10;  // the first event's line, after the nine of the header
     allowed = 5;
     shortWriteSucceeds = succeeds;
     OpenSupportLog();
     LogRewindEntry(RewindCause::PadChord);
     LogRewindLeave(RewindCause::LetGo);
     EXPECT_EQ(Events(), "frame") << "the short write answers " << succeeds;
-    EXPECT_EQ(writes, 9);
+    EXPECT_EQ(writes, 10);
   }
 }
 

@@ -48,7 +48,7 @@ Calls LogEvents(const json& scenario) {
   std::string line;
   for (int n = 0; std::getline(in, line); ++n) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (n >= 8) lines.push_back(line);
+    if (n >= 9) lines.push_back(line);
   }
   return lines;
 }
@@ -83,10 +83,12 @@ TEST(Marks, TheKeyAndChordInForceAreAskedRightAfterTheToggleAndNamedUnderTheHint
     const Trace trace = RunScenario(Recorded(2, 2, row.settings + "[Overlay]\nHint=1\n", {}, {}));
     const Calls reads = trace.Frame(0, {"GetPrivateProfileIntW"});
     const bool pad = row.settings.find("Enable=1") != std::string::npos;
-    EXPECT_EQ(reads[reads.size() - (pad ? 2 : 1)], "GetPrivateProfileIntW(\"Keys\",\"MarkKey\",0)");
+    // The marks' reads, then the world's, last.
+    EXPECT_EQ(reads[reads.size() - (pad ? 3 : 2)], "GetPrivateProfileIntW(\"Keys\",\"MarkKey\",0)");
     if (pad) {
-      EXPECT_EQ(reads.back(), "GetPrivateProfileIntW(\"Pad\",\"MarkButtons\",0)");
+      EXPECT_EQ(reads[reads.size() - 2], "GetPrivateProfileIntW(\"Pad\",\"MarkButtons\",0)");
     }
+    EXPECT_EQ(reads.back(), "GetPrivateProfileIntW(\"World\",\"Vehicles\",0)");
     const Calls texts = trace.Frame(0, {"DrawScreenText"});
     ASSERT_EQ(texts.size(), row.hint.empty() ? 1u : 2u);
     if (!row.hint.empty()) {

@@ -29,6 +29,7 @@ TEST(Recording, TheFirstFrameRunsEveryStepInOrder) {
                                 "GetPrivateProfileIntW(\"Settings\",\"RecSeconds\",0)",
                                 "GetPrivateProfileIntW(\"Settings\",\"Log\",0)",
                                 "GetPrivateProfileIntW(\"Keys\",\"MarkKey\",0)",
+                                "GetPrivateProfileIntW(\"World\",\"Vehicles\",0)",
                                 "DrawScreenText(0.800000012,0.699999988,\"STRING\",\":: 2.000\")",
                                 "QueryLocalPlayerId()",
                                 "PlayerIndexFromId(3)",

@@ -50,14 +50,17 @@ TEST(SupportLog, TheHeaderShowsTheSettingsInForceNotAsWritten) {
   const std::string settings =
       "[Keys]\nEnableKey=36\nOlderKey=300\nNewerKey=65\nResumeKey=0\nHold=2\n"
       "[Settings]\nLog=7\nRecSeconds=900\nRecSize=-1\nPush=-2\n"
-      "[Pad]\nEnable=2\nToggleButtons=65584\n[Overlay]\nSeconds=3\n";
+      "[Pad]\nEnable=2\nToggleButtons=65584\n[Overlay]\nSeconds=3\n[World]\nVehicles=12\n";
   EXPECT_EQ(LogOf(Scenario(1, settings, json::array())),
             (Lines{"[Keys] EnableKey=36 (key 36) OlderKey=90 (Z) NewerKey=65 (A) ResumeKey=32 "
                    "(Space) Hold=1 MarkKey=0 (none)",
                    "[Settings] RecSize=4294967295 Push=-2 RecSeconds=600 Log=1",
                    "[Pad] Enable=1 ToggleButtons=48 (Start+Back) MarkButtons=0 (none), XInput "
                    "from PATH",
-                   "[Overlay] Hint=0 Seconds=1"}));
+                   "[Overlay] Hint=0 Seconds=1", "[World] Vehicles=8"}));
+  // Vehicles read as signed: a negative count is off, not all eight.
+  EXPECT_EQ(LogOf(Scenario(1, "[Settings]\nLog=1\n[World]\nVehicles=-3\n", json::array())).back(),
+            "[World] Vehicles=0");
   // Off, or without a settings file to turn it on: no log at all.
   EXPECT_EQ(LogOf(Scenario(1, "[Settings]\nLog=0\n", json::array())), Lines{"no log"});
   json none = Scenario(1, "", json::array());
@@ -78,17 +81,18 @@ TEST(SupportLog, SaysHowEachRewindStartedAndEnded) {
       At(12, {{"pad", {{"buttons", 0}}}}),
       At(13, {{"pad", {{"buttons", 32}}}}),
   };
-  EXPECT_EQ(LogOf(Scenario(14, "[Settings]\nLog=1\n[Pad]\nEnable=1\n", pressed)),
-            (Lines{"[Keys] EnableKey=118 (F7) OlderKey=90 (Z) NewerKey=88 (X) ResumeKey=32 "
-                   "(Space) Hold=0 MarkKey=0 (none)",
-                   "[Settings] RecSize=2000 Push=1 RecSeconds=0 Log=1",
-                   "[Pad] Enable=1 ToggleButtons=32 (Back) MarkButtons=0 (none), XInput from PATH",
-                   "[Overlay] Hint=0 Seconds=0", "frame 6: rewind (F7), 6 samples kept",
-                   "frame 7: play on (F7) from 0 samples back",
-                   "frame 8: rewind (pad Back), 7 samples kept",
-                   "frame 9: play on (Space) from 0 samples back",
-                   "frame 11: rewind (pad Back), 9 samples kept",
-                   "frame 13: play on (pad Back) from 0 samples back"}));
+  EXPECT_EQ(
+      LogOf(Scenario(14, "[Settings]\nLog=1\n[Pad]\nEnable=1\n", pressed)),
+      (Lines{"[Keys] EnableKey=118 (F7) OlderKey=90 (Z) NewerKey=88 (X) ResumeKey=32 "
+             "(Space) Hold=0 MarkKey=0 (none)",
+             "[Settings] RecSize=2000 Push=1 RecSeconds=0 Log=1",
+             "[Pad] Enable=1 ToggleButtons=32 (Back) MarkButtons=0 (none), XInput from PATH",
+             "[Overlay] Hint=0 Seconds=0", "[World] Vehicles=0",
+             "frame 6: rewind (F7), 6 samples kept", "frame 7: play on (F7) from 0 samples back",
+             "frame 8: rewind (pad Back), 7 samples kept",
+             "frame 9: play on (Space) from 0 samples back",
+             "frame 11: rewind (pad Back), 9 samples kept",
+             "frame 13: play on (pad Back) from 0 samples back"}));
 
   const json held = {
       At(6, {{"press", {"F7"}}, {"hold", {"F7"}}}),
@@ -98,7 +102,7 @@ TEST(SupportLog, SaysHowEachRewindStartedAndEnded) {
   };
   const Lines lines =
       LogOf(Scenario(11, "[Keys]\nHold=1\nResumeKey=82\n[Settings]\nLog=1\nRecSeconds=5\n", held));
-  EXPECT_EQ(Lines(lines.begin() + 4, lines.end()),
+  EXPECT_EQ(Lines(lines.begin() + 5, lines.end()),
             (Lines{"frame 6: rewind (F7), 6 samples kept, 0.1 s of play",
                    "frame 8: play on (let go) from 2 samples back, 0.0 s",
                    "frame 9: rewind (F7), 7 samples kept, 0.1 s of play",
@@ -114,9 +118,9 @@ TEST(SupportLog, OneHeaderPerLoadAndTheEntrysSecondsAreThoseKept) {
   scenario["world"]["clockUs"] = 100000;
   scenario["reenter"] = 5;
   const Lines lines = LogOf(scenario, true);
-  ASSERT_EQ(lines.size(), 10u);
+  ASSERT_EQ(lines.size(), 11u);
   EXPECT_EQ(lines[0].rfind("Quorvat " QUORVAT_TEST_VERSION " log, started 20", 0), 0u) << lines[0];
-  EXPECT_EQ(Lines(lines.begin() + 8, lines.end()),
+  EXPECT_EQ(Lines(lines.begin() + 9, lines.end()),
             (Lines{"frame 25: rewind (F7), 10 samples kept, 1.0 s of play",
                    "frame 31: play on (F7) from 0 samples back, 0.0 s"}));
 }
