@@ -222,6 +222,34 @@ void BM_RewindFrameMarkPressed(benchmark::State& state) {
   ClearMarks();
 }
 
+// The vehicles around the player followed in K slots, all of them filled:
+// each recorded frame probes once and reads every followed vehicle, and its
+// sample carries a world part of 48 bytes a slot. Arguments: K, recSize.
+void BM_RecordFootFrameVehicles(benchmark::State& state) {
+  const auto slots = static_cast<int>(state.range(0));
+  const auto recSize = static_cast<uint32_t>(state.range(1));
+  Prepare(Scene::kFoot, recSize, false, slots == 8 ? kEightVehicles : kFourVehicles);
+  RunFrames(state);
+  if (rewindState.rewinding != 0 || !AllSlotsFollowed()) {
+    state.SkipWithError("not recording with every slot following a vehicle");
+  }
+  const uint32_t count = historySet.posX.SampleCount();
+  state.counters["samples"] = count;
+  state.counters["history_bytes_per_frame"] =
+      static_cast<double>(HistoryMemory::bytesInUse) / static_cast<double>(count);
+}
+
+// A rewind frame putting the K vehicles of the sample it shows back where
+// they were. Argument: K.
+void BM_RewindFootFrameVehicles(benchmark::State& state) {
+  const auto slots = static_cast<int>(state.range(0));
+  Prepare(Scene::kFoot, 2000, true, slots == 8 ? kEightVehicles : kFourVehicles);
+  RunFrames(state);
+  if (rewindState.rewinding != 1 || !AllSlotsFollowed()) {
+    state.SkipWithError("not rewinding with every slot's vehicle recorded");
+  }
+}
+
 constexpr int kRepetitions = 5;
 
 BENCHMARK(BM_RecordFootFrame)
@@ -256,6 +284,18 @@ BENCHMARK(BM_RewindEntryAndLeave)
 BENCHMARK(BM_RewindFrameMarkPressed)
     ->Args({2000, 0})
     ->Args({2000, 16})
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordFootFrameVehicles)
+    ->Args({4, 2000})
+    ->Args({8, 2000})
+    ->Args({4, 1000000})
+    ->Args({8, 1000000})
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RewindFootFrameVehicles)
+    ->Arg(4)
+    ->Arg(8)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 

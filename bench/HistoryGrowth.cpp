@@ -21,6 +21,9 @@
 //                seconds label and the support log on (each writes a line)
 //   mark         a rewind frame with the mark key pressed, 16 marks kept
 //                (a jump and 16 ticks), the seconds label on
+//   vehicles-4, vehicles-8
+//                a recording frame on foot following 4 or 8 vehicles, every
+//                slot filled
 // Prints one JSON object; exits 1 when the frames did not do what the case
 // says.
 #include <chrono>
@@ -43,7 +46,7 @@
 
 namespace {
 
-enum class Case { kRecord, kEntryLeave, kMark };
+enum class Case { kRecord, kEntryLeave, kMark, kFourVehicles, kEightVehicles };
 
 constexpr int kMarksKept = 16;
 // An entry and a leave write about 130 bytes between them: the log is
@@ -58,6 +61,10 @@ bool ParseCase(const char* name, Case* out) {
     *out = Case::kEntryLeave;
   } else if (std::strcmp(name, "mark") == 0) {
     *out = Case::kMark;
+  } else if (std::strcmp(name, "vehicles-4") == 0) {
+    *out = Case::kFourVehicles;
+  } else if (std::strcmp(name, "vehicles-8") == 0) {
+    *out = Case::kEightVehicles;
   } else {
     return false;
   }
@@ -76,6 +83,12 @@ void Prepare(Case c, uint32_t recSize) {
       PrepareModule(Scene::kFoot, recSize, true, kSeconds);
       SpreadMarks(kMarksKept);
       break;
+    case Case::kFourVehicles:
+      PrepareModule(Scene::kFoot, recSize, false, kFourVehicles);
+      break;
+    case Case::kEightVehicles:
+      PrepareModule(Scene::kFoot, recSize, false, kEightVehicles);
+      break;
   }
 }
 
@@ -84,6 +97,8 @@ void Prepare(Case c, uint32_t recSize) {
 bool Step(Case c) {
   switch (c) {
     case Case::kRecord:
+    case Case::kFourVehicles:
+    case Case::kEightVehicles:
       RunFrame();
       return rewindState.rewinding == 0;
     case Case::kEntryLeave: {
@@ -123,6 +138,10 @@ const char* Broken(Case c, uint32_t recSize) {
       return nullptr;
     case Case::kMark:
       if (s.markCount != kMarksKept || !LandedOnAMark()) return "not rewinding onto the marks";
+      return nullptr;
+    case Case::kFourVehicles:
+    case Case::kEightVehicles:
+      if (!AllSlotsFollowed()) return "not every slot follows a vehicle";
       return nullptr;
   }
   return "no such case";
@@ -228,8 +247,9 @@ int main(int argc, char** argv) {
   const bool wall = argc == 7 && std::strcmp(argv[1], "wall") == 0;
   if ((!count && !wall) || !ParseCase(argv[2], &c)) {
     std::fprintf(stderr,
-                 "usage: quorvat_growth count record|entry-leave|mark SIZE FRAMES\n"
-                 "       quorvat_growth wall record|entry-leave|mark SMALL LARGE ROUNDS FRAMES\n");
+                 "usage: quorvat_growth count CASE SIZE FRAMES\n"
+                 "       quorvat_growth wall CASE SMALL LARGE ROUNDS FRAMES\n"
+                 "CASE: record, entry-leave, mark, vehicles-4 or vehicles-8\n");
     return 2;
   }
   MakeLogFolder();

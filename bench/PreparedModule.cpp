@@ -53,6 +53,20 @@ void SetScene(Scene scene) {
   }
 }
 
+// Eight vehicles, all answering the same place, about 7 m from the
+// character: well within every distance the module keeps one at.
+void PlaceVehiclesAround() {
+  GameValues& v = game->values;
+  v.nearVehicle = 100;
+  v.nearVehicles = 8;
+  v.vehPos[0] = v.charPos[0] + 6.0f;
+  v.vehPos[1] = v.charPos[1] + 4.0f;
+  v.vehPos[2] = v.charPos[2];
+  v.vehVel[0] = 4.0f;
+  v.vehVel[1] = -2.0f;
+  v.vehCondition = 900;
+}
+
 }  // namespace
 
 void MakeLogFolder() {
@@ -83,9 +97,28 @@ void RestartLog() {
   OpenLogInOwnFolder();
 }
 
+uint8_t VehicleSlots(unsigned aids) {
+  if ((aids & kEightVehicles) != 0) return 8;
+  return (aids & kFourVehicles) != 0 ? 4 : 0;
+}
+
+bool AllSlotsFollowed() {
+  const RewindState& s = rewindState;
+  const WorldPartHistory& parts = historySet.worldParts;
+  if (s.vehicleCount == 0 || parts.Slots() != s.vehicleCount || parts.SampleCount() == 0 ||
+      parts.SampleCount() != historySet.posX.SampleCount()) {
+    return false;
+  }
+  for (uint32_t slot = 0; slot < s.vehicleCount; ++slot) {
+    if (s.vehicleSlots[slot] == 0 || parts.Handle(0, slot) == 0) return false;
+  }
+  return true;
+}
+
 void PrepareModule(Scene scene, uint32_t recSize, bool rewinding, unsigned aids) {
   ResetModuleState();
   SetScene(scene);
+  if (VehicleSlots(aids) != 0) PlaceVehiclesAround();
   game->values.padConnected = (aids & kPad) != 0;
   game->values.pad.wButtons = 4096;
   game->values.pad.bLeftTrigger = 3;
@@ -103,6 +136,13 @@ void PrepareModule(Scene scene, uint32_t recSize, bool rewinding, unsigned aids)
     if ((aids & kRecSeconds) != 0) rewindState.recSeconds = kLongestRecSeconds;
     StartFrameClock();
     historySet = HistorySet{};
+  }
+  if (VehicleSlots(aids) != 0) {
+    // As if the settings had asked for them: the first frame's sample,
+    // taken without a world part, dropped, and every later one with one.
+    rewindState.vehicleCount = VehicleSlots(aids);
+    historySet = HistorySet{};
+    historySet.worldParts.SetSlots(rewindState.vehicleCount);
   }
   while (rewindState.frameCount < 100) RunFrame();
   // Full, and a little beyond so that every frame trims.

@@ -34,7 +34,18 @@ enum Aids : unsigned {
   // The support log, as the shipped settings have it: created with its
   // header after the first frame, in the bench's own folder.
   kLog = 16,
+  // The vehicles around the player followed in 4 or 8 slots ([World]
+  // Vehicles): eight vehicles stand a few metres from the character, so
+  // the probe fills every slot and each recorded frame reads them all.
+  kFourVehicles = 32,
+  kEightVehicles = 64,
 };
+
+// The slots the aids follow vehicles in: 0, 4 or 8.
+uint8_t VehicleSlots(unsigned aids);
+// Every slot holds a vehicle, and the newest sample's world part records
+// them all.
+bool AllSlotsFollowed();
 
 constexpr uint32_t kLongestRecSeconds = 600;
 // Ten minutes of frames at 60 a second.

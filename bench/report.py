@@ -10,7 +10,7 @@ of the module as it ships and of the module built without stack cookies,
 run one right after the other.
 
 GROWTH_DIR holds quorvat_growth's output for each case (record, entry-leave,
-mark): count-CASE-SIZE.json and .callgrind, callgrind's count of the
+mark, vehicles-4, vehicles-8): count-CASE-SIZE.json and .callgrind, callgrind's count of the
 instructions of that many frames, or count-unavailable saying why there is
 none; and wall-CASE.json, the least wall time of interleaved rounds.
 
@@ -113,6 +113,10 @@ for run, what, limit in [
     ("BM_RewindFootFrameSecondsOnAtOldest",
      "rewind frame, on foot, seconds on, recSize 1,000,000, at the oldest sample", 1500),
     ("BM_RewindVehiclePushFrame", "rewind frame, vehicle, push mode", 1500),
+    ("BM_RecordFootFrameVehicles/4/2000", "recording frame, on foot, 4 vehicles followed", 1000),
+    ("BM_RecordFootFrameVehicles/8/2000", "recording frame, on foot, 8 vehicles followed", 1000),
+    ("BM_RewindFootFrameVehicles/4", "rewind frame, on foot, 4 vehicles put back", 1500),
+    ("BM_RewindFootFrameVehicles/8", "rewind frame, on foot, 8 vehicles put back", 1500),
 ]:
     cpu, wall = ns(run), ns(run, "real_time")
     if emulated:
@@ -142,6 +146,14 @@ row("history heap per recorded frame, seconds on (1,000,001 held)", f"{per_frame
 b = median["BM_RecordFootFrameRecSeconds"]
 row(f"history heap per recorded frame, RecSeconds 600 ({b['samples']:,.0f} held)",
     f"{b['history_bytes_per_frame']:.2f} bytes", "≤ 72 bytes", b["history_bytes_per_frame"] <= 72)
+# A world part of 48 bytes a slot beside the 68 of the player's samples.
+for slots in (4, 8):
+    per_frame = median[f"BM_RecordFootFrameVehicles/{slots}/1000000"]["history_bytes_per_frame"]
+    limit = 72 + 50 * slots
+    row(f"history heap per recorded frame, {slots} vehicles followed (1,000,001 held)",
+        f"{per_frame:.2f} bytes", f"≤ {limit} bytes", per_frame <= limit)
+for slots in (4, 8):
+    growth_rows(f"vehicles-{slots}", f"recording frame, {slots} vehicles followed")
 trimmed = median["BM_RecordFootFrameAfterPause"]["trimmed_per_frame"]
 rows.append(("samples trimmed by the frame after a pause", f"{trimmed:.1f}", "—", "—"))
 
