@@ -148,7 +148,8 @@ row(f"history heap per recorded frame, RecSeconds 600 ({b['samples']:,.0f} held)
     f"{b['history_bytes_per_frame']:.2f} bytes", "≤ 72 bytes", b["history_bytes_per_frame"] <= 72)
 # A world part of 48 bytes a slot beside the 68 of the player's samples.
 for slots in (4, 8):
-    per_frame = median[f"BM_RecordFootFrameVehicles/{slots}/1000000"]["history_bytes_per_frame"]
+    with open(f"{growth}/wall-vehicles-{slots}.json") as f:
+        per_frame = json.load(f)["large_bytes_per_sample"]
     limit = 72 + 50 * slots
     row(f"history heap per recorded frame, {slots} vehicles followed (1,000,001 held)",
         f"{per_frame:.2f} bytes", f"≤ {limit} bytes", per_frame <= limit)
