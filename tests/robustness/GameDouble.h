@@ -65,6 +65,9 @@ struct GameValues {
   float extentA[3] = {0, 0, 0};
   float extentB[3] = {0, 0, 0};
   int32_t nearVehicle = 0;
+  // More than one: LocateVehicleNear answers nearVehicle, nearVehicle + 1,
+  // ... in turn, this many handles, as if that many stood around the point.
+  uint32_t nearVehicles = 0;
 
   // What a misbehaving host may claim on top of the real vector results: a
   // pending count above the real one (the module must not copy past four).
@@ -180,7 +183,9 @@ class GameDouble : public HostHandler, public WinApiHandler {
         Vector(c, slot[2], v.extentB);
         break;
       case 0xCBCEC322:
-        Return(c, v.nearVehicle);
+        Return(c, v.nearVehicles > 1
+                      ? v.nearVehicle + static_cast<int32_t>(locateTurn_++ % v.nearVehicles)
+                      : v.nearVehicle);
         break;          // LocateVehicleNear
       case 0x19EAD428:  // ProbeVehicleNear
         Out(slot[6], int32_t{0});
@@ -275,6 +280,7 @@ class GameDouble : public HostHandler, public WinApiHandler {
   }
 
   Vector3 spare_[4] = {};
+  uint32_t locateTurn_ = 0;
 };
 
 extern "C" void QuorvatReadSnapshot(QuorvatSnapshot* out);
