@@ -120,15 +120,11 @@ class WorldPartHistory {
 
   // Pushes one record of Slots() * kWordsPerSlot words as the newest sample.
   // May throw std::bad_alloc; the queue is then unchanged.
+  // One insert for the whole record rather than a push a word: the deque
+  // takes the blocks it needs first and copies after, so a failed
+  // allocation leaves it as it was.
   void PushFront(const uint32_t* words) {
-    uint32_t pushed = 0;
-    try {
-      // Last word first, so that the record reads in order from the front.
-      for (uint32_t w = wordsPerSample_; w > 0; --w, ++pushed) words_.push_front(words[w - 1]);
-    } catch (const std::bad_alloc&) {
-      for (; pushed > 0; --pushed) words_.pop_front();
-      throw;
-    }
+    words_.insert(words_.begin(), words, words + wordsPerSample_);
     count_ += 1;
   }
   void PopOldest() {
