@@ -44,5 +44,13 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   out->vehicleCount = s.vehicleCount;
   for (int i = 0; i < 8; ++i) out->vehicleSlots[i] = i < s.vehicleCount ? s.vehicleSlots[i] : 0;
   out->probeTurn = s.probeTurn;
-  out->worldPartCount = historySet.worldParts.SampleCount();
+  const WorldPartHistory& parts = historySet.worldParts;
+  out->worldPartCount = parts.SampleCount();
+  static_assert(kMostVehicles * kWordsPerSlot == 96, "the newest world part fits its room");
+  for (uint32_t slot = 0; slot < kMostVehicles; ++slot) {
+    for (uint32_t word = 0; word < kWordsPerSlot; ++word) {
+      const bool kept = parts.SampleCount() != 0 && slot < parts.Slots();
+      out->newestWorldPart[slot * kWordsPerSlot + word] = kept ? parts.Word(0, slot, word) : 0;
+    }
+  }
 }

@@ -3,7 +3,9 @@
 // module's fuzz target to take up).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "host/Snapshot.h"
 
@@ -24,5 +26,29 @@ inline const char* BrokenWorld(const QuorvatSnapshot& snapshot) {
   if (snapshot.probeTurn > 16) return "a probe turn past 16";
   const uint32_t parts = snapshot.vehicleCount != 0 ? snapshot.sampleCount : 0;
   if (snapshot.worldPartCount != parts) return "world parts not one a sample";
+  return nullptr;
+}
+
+// The newest world part: a slot's floats finite (an unreadable vehicle is
+// let go, not recorded) and an empty slot all zeros. After a frame whose
+// world step kept its sample (`stepKept`: the probe turn moved on), the
+// slots are that part's handles, and none is `playerVehicle`, the vehicle
+// the player sat in while it recorded (0: on foot). Returns null when all
+// hold, else what broke.
+inline const char* BrokenNewestWorldPart(const QuorvatSnapshot& snapshot, bool stepKept,
+                                         int32_t playerVehicle) {
+  for (uint32_t slot = 0; slot < snapshot.vehicleCount && slot < 8; ++slot) {
+    const uint32_t* words = &snapshot.newestWorldPart[slot * 12];
+    for (uint32_t word = 1; word < 12; ++word) {
+      if (words[0] == 0 && words[word] != 0) return "an empty slot's world part holds values";
+      float value;
+      std::memcpy(&value, &words[word], sizeof value);
+      if (word < 11 && !std::isfinite(value)) return "a world part holds a float not finite";
+    }
+    if (!stepKept) continue;
+    const int32_t handle = snapshot.vehicleSlots[slot];
+    if (static_cast<uint32_t>(handle) != words[0]) return "a slot is not its newest world part's";
+    if (handle != 0 && handle == playerVehicle) return "the player's vehicle kept in a slot";
+  }
   return nullptr;
 }
