@@ -52,3 +52,23 @@ inline const char* BrokenNewestWorldPart(const QuorvatSnapshot& snapshot, bool s
   }
   return nullptr;
 }
+
+// All of the above over one frame, from the snapshots before and after it:
+// `kept` says the frame kept a sample (and so ran its world step), and
+// `playerVehicle` is the vehicle the player sat in then (0: on foot). A
+// kept sample moved the probe on one turn; any other frame left the turn,
+// and but for the leave the slots, as they were.
+inline const char* BrokenWorldFrame(const QuorvatSnapshot& before, const QuorvatSnapshot& after,
+                                    bool kept, int32_t playerVehicle) {
+  if (const char* broken = BrokenWorld(after)) return broken;
+  if (after.vehicleCount == 0) return nullptr;
+  if (after.probeTurn != (kept ? (before.probeTurn + 1) % 17 : before.probeTurn)) {
+    return "the probe turn did not move on with the kept sample alone";
+  }
+  const bool left = before.rewinding != 0 && after.rewinding == 0;
+  if (!kept && !left &&
+      std::memcmp(before.vehicleSlots, after.vehicleSlots, sizeof after.vehicleSlots) != 0) {
+    return "the vehicle slots changed in a frame that kept no sample";
+  }
+  return BrokenNewestWorldPart(after, kept, playerVehicle);
+}
