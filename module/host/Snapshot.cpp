@@ -47,10 +47,9 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   const WorldPartHistory& parts = historySet.worldParts;
   out->worldPartCount = parts.SampleCount();
   static_assert(kMostVehicles * kWordsPerSlot == 96, "the newest world part fits its room");
-  for (uint32_t slot = 0; slot < kMostVehicles; ++slot) {
-    for (uint32_t word = 0; word < kWordsPerSlot; ++word) {
-      const bool kept = parts.SampleCount() != 0 && slot < parts.Slots();
-      out->newestWorldPart[slot * kWordsPerSlot + word] = kept ? parts.Word(0, slot, word) : 0;
-    }
+  const uint32_t kept = parts.SampleCount() != 0 ? parts.Slots() * kWordsPerSlot : 0;
+  for (uint32_t word = 0; word < 96; ++word) {
+    out->newestWorldPart[word] =
+        word < kept ? parts.Word(0, word / kWordsPerSlot, word % kWordsPerSlot) : 0;
   }
 }

@@ -1,6 +1,6 @@
 // The vehicles around the player as the state snapshot shows them, checked
-// after a frame by the world's trace tests (and for the soaks and the
-// module's fuzz target to take up).
+// after a frame by the world's trace tests, the in-process soak and the
+// module's fuzz target.
 #pragma once
 
 #include <cmath>
@@ -31,10 +31,9 @@ inline const char* BrokenWorld(const QuorvatSnapshot& snapshot) {
 
 // The newest world part: a slot's floats finite (an unreadable vehicle is
 // let go, not recorded) and an empty slot all zeros. After a frame whose
-// world step kept its sample (`stepKept`: the probe turn moved on), the
-// slots are that part's handles, and none is `playerVehicle`, the vehicle
-// the player sat in while it recorded (0: on foot). Returns null when all
-// hold, else what broke.
+// world step kept its sample (`stepKept`), the slots are that part's
+// handles, and none is `playerVehicle`, the vehicle the player sat in while
+// it recorded (0: on foot). Returns null when all hold, else what broke.
 inline const char* BrokenNewestWorldPart(const QuorvatSnapshot& snapshot, bool stepKept,
                                          int32_t playerVehicle) {
   for (uint32_t slot = 0; slot < snapshot.vehicleCount && slot < 8; ++slot) {
