@@ -25,6 +25,17 @@
 // fast. A read outside a history stops at the standard library's bounds
 // check; a write outside anything stops at the sanitizer.
 //
+// The vehicles around the player: the settings file follows 0 to 8 of them
+// (or a count out of range), and the input makes vehicles 1 to 8 appear,
+// vanish and come back, go anywhere from the player's side to past 60 m,
+// read as any float, take the player in and let them out, and the probe
+// answer the nearest of them. After every frame at most K slots are in use,
+// no vehicle in two, one world part a sample; the newest world part holds
+// only finite floats (and zeros for an empty slot); a frame that kept a
+// sample moved the probe on one turn and left the slots as that part
+// names them, none the vehicle the player sat in; any other frame but the
+// leave changed neither the slots nor the turn.
+//
 // The support log: the first run of an input has it off and must create
 // and write no file. An input that writes a settings file runs again with
 // Log on (any value but 0), with the disk refusing a write part-way or the
@@ -36,6 +47,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +62,7 @@
 
 #include "FrameLength.h"
 #include "GameDouble.h"
+#include "WorldCheck.h"
 #include "host/Snapshot.h"
 
 extern "C" void QuorvatReadSnapshot(QuorvatSnapshot* out);
@@ -411,8 +424,71 @@ bool WriteSettings(FuzzedDataProvider& in, const LogPlan* log) {
                            ? static_cast<UINT>(in.ConsumeIntegralInRange<int32_t>(-1, 4))
                            : AnyValue(in);
   file.push_back({u"Settings", u"RecSeconds", seconds});
+  // Half the files leave the vehicles around the player off; the rest
+  // follow 1 to 8, or give a count the setting clamps (negative, past 8).
+  static const int32_t kOddCounts[] = {-1, 9, 1000};
+  const uint8_t vehicles = in.ConsumeIntegral<uint8_t>();
+  UINT count = 0;
+  if (vehicles >= 128) count = vehicles >= 248 ? kOddCounts[vehicles % 3] : 1 + vehicles % 8;
+  file.push_back({u"World", u"Vehicles", count});
   if (log != nullptr) file.push_back({u"Settings", u"Log", static_cast<UINT>(log->value)});
   return true;
+}
+
+// The player's point as the module records it: the vehicle's while in one,
+// else the character's.
+const float* PlayerPoint(const GameValues& v) {
+  if ((v.inVehicle & 0xFF) == 0) return v.charPos;
+  if (v.vehicle >= 1 && v.vehicle <= 8) return v.around[v.vehicle - 1].pos;
+  return v.vehPos;
+}
+
+// One of the vehicles around the player (handles 1 to 8, which turns them
+// on in the game) appears or vanishes, goes to any distance from the player
+// (inside the probes' reach, past 30 m, past 60 m), moves a little, reads
+// as any float, takes the player in or lets them out, or the probe answers
+// the nearest one instead of the fixed handle (or again the fixed one).
+void ChangeVehicle(FuzzedDataProvider& in, GameValues& v) {
+  static const float kDistances[] = {0.0f,  1.5f,  6.5f,  12.0f,  20.0f,  29.9f,
+                                     30.5f, 45.0f, 59.9f, 60.25f, 100.0f, 5000.0f};
+  v.aroundOn = true;
+  const uint8_t pick = in.ConsumeIntegral<uint8_t>();
+  const int32_t handle = 1 + pick % 8;
+  GameValues::AroundVehicle& a = v.around[handle - 1];
+  switch (pick / 8 % 6) {
+    case 0:
+      a.valid = (a.valid & 0xFF) != 0 ? 0xA5A5A500u : 1u;
+      break;
+    case 1: {
+      const float d = kDistances[in.ConsumeIntegralInRange<size_t>(0, std::size(kDistances) - 1)];
+      const float turn = static_cast<float>(in.ConsumeIntegral<uint8_t>()) * (6.2831853f / 256);
+      const float* at = PlayerPoint(v);
+      a.pos[0] = at[0] + d * std::cos(turn);
+      a.pos[1] = at[1] + d * std::sin(turn);
+      a.pos[2] = at[2];
+      break;
+    }
+    case 2:
+      for (float& x : a.pos) x += static_cast<float>(in.ConsumeIntegral<int8_t>()) / 8.0f;
+      break;
+    case 3: {
+      float* fields[] = {&a.pos[0], &a.pos[1], &a.pos[2], &a.rot[0], &a.rot[1],
+                         &a.rot[2], &a.rot[3], &a.vel[0], &a.vel[1], &a.vel[2]};
+      // The field first, then its value: the order the bytes are read in.
+      float* field = fields[in.ConsumeIntegralInRange<size_t>(0, std::size(fields) - 1)];
+      *field = AnyFloat(in);
+      break;
+    }
+    case 4:
+      v.locateNearest = !v.locateNearest;
+      break;
+    default: {
+      const bool inIt = (v.inVehicle & 0xFF) != 0 && v.vehicle == handle;
+      v.inVehicle = inIt ? 0u : 1u;
+      v.vehicle = handle;
+      break;
+    }
+  }
 }
 
 // Past the 2,000-sample cap of a two-second history (a three-second one at
@@ -452,6 +528,11 @@ void Trace(int frame, int command, size_t remaining) {
                historySet.frameMsHist.SampleCount(),
                static_cast<unsigned long long>(historySet.frameMsTotal),
                static_cast<unsigned long long>(s.scrubBackMs), s.olderKey, s.newerKey, s.resumeKey);
+  if (s.vehicleCount == 0) return;
+  std::fprintf(stderr, "  vehicles: turn %d slots", s.probeTurn);
+  for (int slot = 0; slot < s.vehicleCount; ++slot)
+    std::fprintf(stderr, " %d", s.vehicleSlots[slot]);
+  std::fprintf(stderr, "\n");
 }
 
 // The counter as the module reads it, once a frame while the frame clock
@@ -699,6 +780,9 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan) {
         failingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
         passingRequests = in.ConsumeIntegralInRange<uint32_t>(0, 40);
         break;
+      case 7:
+        ChangeVehicle(in, v);
+        break;
       case 8:
         v.padConnected = in.ConsumeBool();
         v.pad.wButtons = in.ConsumeIntegral<uint16_t>();
@@ -731,6 +815,8 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan) {
         bool moving = true;
         for (int i = 0; i < run && moving && frame < kMaxFrames; ++i, ++frame) {
           const uint32_t before = historySet.posX.SampleCount();
+          const uint64_t pushedBefore = historySet.samplesPushed;
+          const QuorvatSnapshot previous = snapshot;
           const int32_t indexBefore = rewindState.playIndex;
           game->frame = frame;
           lengths.BeforeFrame();
@@ -745,6 +831,13 @@ bool RunInput(const uint8_t* data, size_t size, const LogPlan* plan) {
           if (const char* broken = lengths.AfterFrame()) Broken(frame, broken);
           const bool jumpAsked = markPressed && !v.pressed[kMarkKey] && rewindState.rewinding != 0;
           if (const char* broken = BrokenMarks(snapshot, jumpAsked)) Broken(frame, broken);
+          // A kept sample had its world step; the player sat in a vehicle as
+          // the game says.
+          const bool kept = historySet.samplesPushed != pushedBefore;
+          const int32_t playerVehicle = (v.inVehicle & 0xFF) != 0 ? v.vehicle : 0;
+          if (const char* broken = BrokenWorldFrame(previous, snapshot, kept, playerVehicle)) {
+            Broken(frame, broken);
+          }
           const uint32_t after = historySet.posX.SampleCount();
           // A frame after a pause trims many samples from a history in seconds.
           if (after > before + 1 || (after + 1 < before && rewindState.recSeconds == 0)) {

@@ -54,12 +54,12 @@ class Seed:
     # any 32-bit value, with Hold and RecSeconds, -1 ... 4 or any 32-bit
     # value), the clock's frequency (an index into the target's odd values,
     # 0 for 1000000) and counter, recSize 0..50, push mode index, skip the
-    # stamp frames. Hold or RecSeconds alone write the file with the aids'
-    # defaults.
+    # stamp frames. Hold, RecSeconds or Vehicles (0 off, else 1 ... 8) alone
+    # write the file with the aids' defaults.
     def header(self, rec_size, push_index=0, skip_stamp=True, aids=None, frequency=0,
-               counter=1000000000, hold=0, rec_seconds=0):
+               counter=1000000000, hold=0, rec_seconds=0, vehicles=0):
         self.byte(1).i64(1700000000)
-        if aids is None and hold == 0 and rec_seconds == 0:
+        if aids is None and hold == 0 and rec_seconds == 0 and vehicles == 0:
             self.byte(0)
         else:
             aids = aids or (90, 88, 32, 0, 0)
@@ -74,6 +74,7 @@ class Seed:
                 self.byte(1).byte(rec_seconds + 1)
             else:
                 self.byte(0).u32(rec_seconds)
+            self.byte(0 if vehicles == 0 else 128 + vehicles - 1)
         self.byte(frequency).s64(counter)
         return self.byte(rec_size).byte(push_index).byte(1 if skip_stamp else 0)
 
@@ -130,6 +131,36 @@ class Seed:
 
     def clock_jump(self, counter, works=True):
         return self.byte(11).s64(counter).byte(1 if works else 0)
+
+    # The vehicles around the player, handles 1 ... 8 (the first of these
+    # commands turns them on in the game).
+    def vehicle(self, handle, action):
+        return self.byte(7).byte(action * 8 + handle - 1)
+
+    def toggle_valid(self, handle):
+        return self.vehicle(handle, 0)
+
+    # At one of the target's distances (an index: 0 m, 1.5, 6.5, 12, 20,
+    # 29.9, 30.5, 45, 59.9, 60.25, 100, 5000) from the player, turned
+    # turn / 256 of a circle.
+    def place_vehicle(self, handle, distance, turn=0):
+        return self.vehicle(handle, 1).byte(distance).byte(turn)
+
+    # By whole eighths of a metre, -16 ... 15.875 m an axis.
+    def move_vehicle(self, handle, dx8, dy8=0, dz8=0):
+        return self.vehicle(handle, 2).byte(128 + dx8).byte(128 + dy8).byte(128 + dz8)
+
+    # A field (position 0-2, rotation 3-6, velocity 7-9) as any 32-bit float.
+    def vehicle_float(self, handle, field, value):
+        bits = struct.unpack("<I", struct.pack("<f", value))[0]
+        return self.vehicle(handle, 3).byte(field).byte(0).u32(bits)
+
+    def toggle_locate_nearest(self):
+        return self.vehicle(1, 4)
+
+    # The player gets into the vehicle, or out of it when already in it.
+    def enter_vehicle(self, handle):
+        return self.vehicle(handle, 5)
 
 
 # The target's odd clock values, from index 1.
@@ -333,6 +364,40 @@ def marked_rewinds():
     return s
 
 
+def vehicles_come_and_go():
+    # Two slots, three vehicles found by the probe going round: one leaves
+    # past 30 m while the third waits for a slot, one vanishes and comes
+    # back, one reads a NaN; the player gets into a followed one and out;
+    # a rewind puts them back and the leave hands the slots over.
+    s = Seed().header(40, vehicles=2).toggle_locate_nearest()
+    s.place_vehicle(1, 3).place_vehicle(2, 4, 64).place_vehicle(3, 2, 128).frames(20)
+    s.place_vehicle(1, 7).frames(3).place_vehicle(1, 9).frames(20)
+    s.toggle_valid(2).frames(2).toggle_valid(2).place_vehicle(2, 3, 200).frames(20)
+    s.vehicle_float(3, 4, float("nan")).frames(2).vehicle_float(3, 4, 0.0).frames(20)
+    s.enter_vehicle(3).frames(5).move_vehicle(3, 40).frames(5).press("F7").frames(10)
+    s.toggle_held("Z").frames(8).toggle_held("Z").press("F7").frames(5)
+    s.enter_vehicle(3).frames(20)
+    return s
+
+
+def vehicles_every_slot():
+    # Eight slots, push mode, eight vehicles around the player at every
+    # distance; failed pushes of a sample, of its world part alone too; a rewind
+    # that leaves in a followed vehicle, and vehicles gone past 60 m.
+    s = Seed().header(30, push_index=0, vehicles=8).toggle_locate_nearest()
+    for handle in range(1, 9):
+        s.place_vehicle(handle, 1 + handle % 6, handle * 32)
+    # The next allocation fails, every other frame: mostly a world part's
+    # own, as the probe takes one vehicle after another.
+    for _ in range(12):
+        s.fail_allocations(1).frames(2)
+    s.frames(34).fail_allocations(30, passing=15).frames(3).fail_allocations(0)
+    s.enter_vehicle(2).frames(10).place_vehicle(5, 10).place_vehicle(6, 11).frames(4)
+    s.press("F7").frames(6).toggle_held("X").frames(3).toggle_held("X")
+    s.vehicle_float(7, 8, float("inf")).press("F7").frames(20).enter_vehicle(2).frames(20)
+    return s
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "module")
     os.makedirs(out, exist_ok=True)
@@ -340,7 +405,8 @@ def main():
                  rewind_before_anything_recorded, pad_rewind, aids_rewind, odd_clock,
                  fastest_clock, too_fast_clock, rec_seconds_pause_and_dead_clock, two_seconds_at_rest,
                  hold_rewind, rec_seconds_above_600,
-                 rec_seconds_negative, logged_rewinds, marked_rewinds):
+                 rec_seconds_negative, logged_rewinds, marked_rewinds, vehicles_come_and_go,
+                 vehicles_every_slot):
         with open(os.path.join(out, f"seed-{make.__name__.replace('_', '-')}"), "wb") as f:
             f.write(make().data())
 

@@ -44,5 +44,12 @@ extern "C" QUORVAT_EXPORT void QuorvatReadSnapshot(QuorvatSnapshot* out) {
   out->vehicleCount = s.vehicleCount;
   for (int i = 0; i < 8; ++i) out->vehicleSlots[i] = i < s.vehicleCount ? s.vehicleSlots[i] : 0;
   out->probeTurn = s.probeTurn;
-  out->worldPartCount = historySet.worldParts.SampleCount();
+  const WorldPartHistory& parts = historySet.worldParts;
+  out->worldPartCount = parts.SampleCount();
+  static_assert(kMostVehicles * kWordsPerSlot == 96, "the newest world part fits its room");
+  const uint32_t kept = parts.SampleCount() != 0 ? parts.Slots() * kWordsPerSlot : 0;
+  for (uint32_t word = 0; word < 96; ++word) {
+    out->newestWorldPart[word] =
+        word < kept ? parts.Word(0, word / kWordsPerSlot, word % kWordsPerSlot) : 0;
+  }
 }

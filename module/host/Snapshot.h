@@ -35,6 +35,13 @@
 // empty; those from vehicleCount on always 0); `probeTurn`, the probe's next
 // turn (0 ... 16); and `worldPartCount`, the samples of the vehicles'
 // history (equal to sampleCount while they are followed, 0 otherwise).
+//
+// After them, and in no trace: `newestWorldPart`, the newest sample's world
+// part as it is kept, 12 words a slot in slot order (the handle, the
+// position, the quaternion and the velocity as float bits, the condition),
+// the words past its vehicleCount slots, or all of them with no world part
+// kept, 0. One sample only: a frame's checks read what that frame recorded
+// without walking the history.
 #pragma once
 
 #include <cstdint>
@@ -73,8 +80,9 @@ struct QuorvatSnapshot {
   int32_t vehicleSlots[8];
   uint32_t probeTurn;
   uint32_t worldPartCount;
+  uint32_t newestWorldPart[96];
 };
-static_assert(sizeof(QuorvatSnapshot) == 280, "the harness and the module share this layout");
+static_assert(sizeof(QuorvatSnapshot) == 664, "the harness and the module share this layout");
 
 #define QUORVAT_SNAPSHOT_SYMBOL "QuorvatReadSnapshot"
 extern "C" {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <bitset>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -68,6 +69,22 @@ struct GameValues {
   // More than one: LocateVehicleNear answers nearVehicle, nearVehicle + 1,
   // ... in turn, this many handles, as if that many stood around the point.
   uint32_t nearVehicles = 0;
+
+  // The vehicles around the player, once `aroundOn`: handles 1 ... 8 answer
+  // from their own entry (the player may sit in one), every other handle
+  // from the shared values above; with `locateNearest` LocateVehicleNear
+  // answers the nearest valid one within its radius (0 for none) instead
+  // of nearVehicle.
+  struct AroundVehicle {
+    uint32_t valid = 1;
+    float pos[3] = {0, 0, 0};
+    float rot[4] = {0, 0, 0, 1};
+    float vel[3] = {0, 0, 0};
+    uint32_t condition = 1000;
+  };
+  bool aroundOn = false;
+  bool locateNearest = false;
+  AroundVehicle around[8];
 
   // What a misbehaving host may claim on top of the real vector results: a
   // pending count above the real one (the module must not copy past four).
@@ -170,7 +187,7 @@ class GameDouble : public HostHandler, public WinApiHandler {
         Out(slot[6], v.distance);
         break;  // MeasurePointDistance
       case 0x8737CC23:
-        Return(c, v.vehicleValid);
+        Return(c, Around(slot[0]) != nullptr ? Around(slot[0])->valid : v.vehicleValid);
         break;  // IsVehicleValid
       case 0xD60A5A37:
         Return(c, v.inThisVehicle);
@@ -183,26 +200,32 @@ class GameDouble : public HostHandler, public WinApiHandler {
         Vector(c, slot[2], v.extentB);
         break;
       case 0xCBCEC322:
-        Return(c, v.nearVehicles > 1
-                      ? v.nearVehicle + static_cast<int32_t>(locateTurn_++ % v.nearVehicles)
-                      : v.nearVehicle);
+        if (v.aroundOn && v.locateNearest) {
+          Return(c, Nearest(slot));
+        } else {
+          Return(c, v.nearVehicles > 1
+                        ? v.nearVehicle + static_cast<int32_t>(locateTurn_++ % v.nearVehicles)
+                        : v.nearVehicle);
+        }
         break;          // LocateVehicleNear
       case 0x19EAD428:  // ProbeVehicleNear
         Out(slot[6], int32_t{0});
         Return(c, 0u);
         break;
       case 0x6D72044F:
-        Out3(slot + 1, v.vehPos);
-        break;          // ReadVehiclePosition
-      case 0xD30891FA:  // ReadVehicleRotation
-        Out3(slot + 1, v.vehRot);
-        Out(slot[4], v.vehRot[3]);
+        Out3(slot + 1, Around(slot[0]) != nullptr ? Around(slot[0])->pos : v.vehPos);
+        break;            // ReadVehiclePosition
+      case 0xD30891FA: {  // ReadVehicleRotation
+        const float* rot = Around(slot[0]) != nullptr ? Around(slot[0])->rot : v.vehRot;
+        Out3(slot + 1, rot);
+        Out(slot[4], rot[3]);
         break;
+      }
       case 0x373119B2:
-        Vector(c, slot[1], v.vehVel);
+        Vector(c, slot[1], Around(slot[0]) != nullptr ? Around(slot[0])->vel : v.vehVel);
         break;  // ReadVehicleSpeedVector
       case 0xBCF5C60B:
-        Out(slot[1], v.vehCondition);
+        Out(slot[1], Around(slot[0]) != nullptr ? Around(slot[0])->condition : v.vehCondition);
         break;  // ReadVehicleCondition
       default:
         break;  // natives that act on the game or draw: nothing to answer
@@ -261,6 +284,34 @@ class GameDouble : public HostHandler, public WinApiHandler {
   void OnGetPrivateProfileIntW(const char16_t*, const char16_t*, INT) override {}
 
  private:
+  GAME_DOUBLE_NOT_COVERED const GameValues::AroundVehicle* Around(uint32_t handle) const {
+    if (!values.aroundOn || handle < 1 || handle > 8) return nullptr;
+    return &values.around[handle - 1];
+  }
+  // The point and the radius in slots 0 to 3; distances as the scripted
+  // world measures them, the lower handle winning a tie.
+  GAME_DOUBLE_NOT_COVERED int32_t Nearest(const uint32_t* slot) const {
+    float at[4];
+    std::memcpy(at, slot, sizeof at);
+    int32_t found = 0;
+    double nearest = 0.0;
+    for (int32_t handle = 1; handle <= 8; ++handle) {
+      const GameValues::AroundVehicle& a = values.around[handle - 1];
+      if ((a.valid & 0xFF) == 0) continue;
+      double d2 = 0.0;
+      for (int i = 0; i < 3; ++i) {
+        const double d = static_cast<double>(a.pos[i]) - static_cast<double>(at[i]);
+        d2 += d * d;
+      }
+      const double d = std::sqrt(d2);
+      if (d <= static_cast<double>(at[3]) && (found == 0 || d < nearest)) {
+        found = handle;
+        nearest = d;
+      }
+    }
+    return found;
+  }
+
   template <typename T>
   static void Return(NativeContext* c, T value) {
     static_assert(sizeof(T) == 4, "slot 0 is one 32-bit word");

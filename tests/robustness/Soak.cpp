@@ -27,7 +27,16 @@
 // toggle key is held to rewind, as [Keys] Hold=1 has it, and now and then
 // only tapped.
 //
+// With --vehicles K the module follows K vehicles around the player: eight
+// keep near the player, drift, now and then go past 30 or 60 m and come
+// back, vanish and reappear, read a value that is not finite, and the
+// player gets into them and out. After every frame at most K slots are in
+// use, no vehicle in two, one world part a sample, its newest holding only
+// finite floats; a kept sample's world step moved the probe on one turn and
+// left none of the slots to the vehicle the player sat in.
+//
 //   quorvat_soak [--frames N] [--seed S] [--rec-size R] [--rec-seconds R] [--aids] [--hold]
+//                [--vehicles K]
 //
 // A failure names the seed and the frame; rerun with that seed to replay it.
 #include <algorithm>
@@ -40,6 +49,7 @@
 
 #include "GameDouble.h"
 #include "SoakRandom.h"
+#include "WorldCheck.h"
 #include "record/FrameClock.h"
 
 namespace {
@@ -82,6 +92,7 @@ struct Options {
   bool aids = false;
   bool hold = false;
   uint32_t recSeconds = 0;
+  uint32_t vehicles = 0;
 };
 
 // Marks are on in every soak, by this key and, with the aids, by Back+Y.
@@ -89,8 +100,10 @@ constexpr int kMarkKey = 119;
 
 struct Stats {
   uint64_t recorded = 0, rewindFrames = 0, entries = 0, maxCount = 0, maxTotal = 0;
-  uint64_t jumps = 0;        // rewind frames that took the mark key's press with marks kept
-  uint64_t manyTrimmed = 0;  // frames that dropped more than one sample
+  uint64_t jumps = 0;         // rewind frames that took the mark key's press with marks kept
+  uint64_t manyTrimmed = 0;   // frames that dropped more than one sample
+  uint64_t slotsFull = 0;     // frames that ended with every vehicle slot in use
+  uint64_t intoFollowed = 0;  // kept vehicle frames in a vehicle followed before them
   std::size_t maxBytes = 0;
 };
 
@@ -170,10 +183,47 @@ void Wander(Rng& rng, GameValues& v, float& t, const Options& run) {
   if (rng.OneIn(300)) v.cursorFails = !v.cursorFails;
 }
 
+// Where each of the vehicles around the player stands from the player's
+// point: mostly within the probes' reach, drifting; now and then past 30 m
+// or past 60 m.
+struct Around {
+  float offset[8][3] = {};
+};
+
+void PlaceAround(Rng& rng, float* offset) {
+  static const float kFarthest[] = {12.0f, 29.0f, 29.0f, 29.0f, 58.0f, 150.0f};
+  const float reach = kFarthest[rng.Below(6)];
+  const float turn = rng.Unit() * 6.2831853f;
+  const float d = reach * (0.2f + 0.8f * rng.Unit());
+  offset[0] = d * std::cos(turn);
+  offset[1] = d * std::sin(turn);
+  offset[2] = rng.Around(2.0f);
+}
+
+// Moves the vehicles with the player as one frame of play would.
+void WanderAround(Rng& rng, GameValues& v, Around& around) {
+  const bool seated = (v.inVehicle & 0xFF) != 0;
+  for (int32_t handle = 1; handle <= 8; ++handle) {
+    GameValues::AroundVehicle& a = v.around[handle - 1];
+    float* offset = around.offset[handle - 1];
+    if (rng.OneIn(300)) PlaceAround(rng, offset);
+    for (int i = 0; i < 3; ++i) offset[i] += rng.Around(0.3f);
+    if (rng.OneIn(500)) a.valid = BoolWord(rng, (a.valid & 0xFF) == 0);
+    // The one the player sits in is where the player is.
+    const bool carries = seated && v.vehicle == handle;
+    for (int i = 0; i < 3; ++i) {
+      a.pos[i] = HostileFloat(rng, v.charPos[i] + (carries ? 0.0f : offset[i]), 3000);
+      a.vel[i] = HostileFloat(rng, rng.Around(20.0f), 3000);
+    }
+    for (float& r : a.rot) r = HostileFloat(rng, rng.Unit(), 3000);
+    a.condition = Quantity(rng, rng.Below(1001));
+  }
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: quorvat_soak [--frames N] [--seed S] [--rec-size R] [--rec-seconds R] "
-               "[--aids] [--hold]\n");
+               "[--aids] [--hold] [--vehicles K]\n");
   return 2;
 }
 
@@ -210,6 +260,9 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--rec-seconds") == 0) {
       run.recSeconds = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
       if (run.recSeconds < 1 || run.recSeconds > 600) return Usage();
+    } else if (std::strcmp(argv[i], "--vehicles") == 0) {
+      run.vehicles = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
+      if (run.vehicles < 1 || run.vehicles > 8) return Usage();
     } else {
       return Usage();
     }
@@ -245,6 +298,17 @@ int main(int argc, char** argv) {
     StartFrameClock();
     historySet = HistorySet{};
   }
+  Around around;
+  if (run.vehicles != 0) {
+    // As [World] Vehicles=K on the first frame: its sample, taken without a
+    // world part, dropped.
+    s.vehicleCount = static_cast<uint8_t>(run.vehicles);
+    historySet = HistorySet{};
+    historySet.worldParts.SetSlots(run.vehicles);
+    v.aroundOn = true;
+    v.locateNearest = true;
+    for (float(&offset)[3] : around.offset) PlaceAround(rng, offset);
+  }
   // The count cap of the history in seconds: frames of 0 ms never fill it by
   // time. Long runs of them now and then, where the cap is in reach.
   const uint64_t countCap = uint64_t{run.recSeconds} * 1000u;
@@ -255,8 +319,11 @@ int main(int argc, char** argv) {
 
   Stats stats;
   float t = 0;
+  QuorvatSnapshot snapshot{};
+  QuorvatReadSnapshot(&snapshot);
   for (uint64_t frame = 1; frame < frames; ++frame) {
     Wander(rng, v, t, run);
+    if (run.vehicles != 0) WanderAround(rng, v, around);
     if (deadClockRuns && deadFramesLeft == 0 && rng.OneIn(static_cast<uint32_t>(countCap * 10))) {
       deadFramesLeft = countCap * 3;
     }
@@ -271,11 +338,29 @@ int main(int argc, char** argv) {
     const uint32_t before = historySet.posX.SampleCount();
     const bool wasRewinding = rewindState.rewinding != 0;
     const bool markPressed = v.pressed[kMarkKey];
+    const uint64_t pushedBefore = historySet.samplesPushed;
     RunFrame();
 
     if (const char* broken = BrokenInvariant()) return Fail(seed, frame, broken);
+    const QuorvatSnapshot previous = snapshot;
+    QuorvatReadSnapshot(&snapshot);
     const bool jumpAsked = markPressed && !v.pressed[kMarkKey] && rewindState.rewinding != 0;
-    if (const char* broken = BrokenMarks(jumpAsked)) return Fail(seed, frame, broken);
+    if (const char* broken = BrokenMarks(snapshot, jumpAsked)) return Fail(seed, frame, broken);
+    const bool kept = historySet.samplesPushed != pushedBefore;
+    const int32_t playerVehicle = (v.inVehicle & 0xFF) != 0 ? v.vehicle : 0;
+    if (const char* broken = BrokenWorldFrame(previous, snapshot, kept, playerVehicle)) {
+      return Fail(seed, frame, broken);
+    }
+    if (run.vehicles != 0) {
+      bool full = true;
+      for (uint32_t slot = 0; slot < run.vehicles; ++slot) {
+        full = full && snapshot.vehicleSlots[slot] != 0;
+        if (kept && playerVehicle != 0 && previous.vehicleSlots[slot] == playerVehicle) {
+          ++stats.intoFollowed;
+        }
+      }
+      if (full) ++stats.slotsFull;
+    }
     if (jumpAsked && rewindState.markCount != 0) ++stats.jumps;
     // The sum walks the history: every frame near its newest end, now and
     // then further back.
@@ -291,7 +376,9 @@ int main(int argc, char** argv) {
     if (count + 1 < before && run.recSeconds == 0) {
       return Fail(seed, frame, "more than one sample dropped in a frame");
     }
-    if (HistoryMemory::bytesInUse > HistoryMemoryBound(count, kHistoryCount, clockOn)) {
+    // A world part is 12 words a slot, as many as 12 K histories of floats.
+    const uint32_t histories = kHistoryCount + 12 * run.vehicles;
+    if (HistoryMemory::bytesInUse > HistoryMemoryBound(count, histories, clockOn)) {
       return Fail(seed, frame, "the histories hold more memory than their length needs");
     }
     if (rewindState.rewinding != 0) {
@@ -310,7 +397,8 @@ int main(int argc, char** argv) {
   std::printf(
       "soak: seed %llu, %llu frames, %s%s%s: %llu growing, %llu rewind frames in %llu "
       "rewinds, at most %llu samples, %llu ms and %zu history bytes, %llu frames trimming "
-      "several, %llu jumps to a mark\n",
+      "several, %llu jumps to a mark, %llu frames with every vehicle slot in use, %llu into a "
+      "followed vehicle\n",
       static_cast<unsigned long long>(seed), static_cast<unsigned long long>(frames),
       length.c_str(), run.aids ? ", aids on" : "", run.hold ? ", hold" : "",
       static_cast<unsigned long long>(stats.recorded),
@@ -319,7 +407,9 @@ int main(int argc, char** argv) {
       static_cast<unsigned long long>(stats.maxCount),
       static_cast<unsigned long long>(stats.maxTotal), stats.maxBytes,
       static_cast<unsigned long long>(stats.manyTrimmed),
-      static_cast<unsigned long long>(stats.jumps));
+      static_cast<unsigned long long>(stats.jumps),
+      static_cast<unsigned long long>(stats.slotsFull),
+      static_cast<unsigned long long>(stats.intoFollowed));
   // A soak that never rewound or never filled the store tested little: a
   // history in seconds must have filled with play, trimmed after pauses,
   // and reached its count cap where the runs of 0 ms frames came.
@@ -328,7 +418,8 @@ int main(int argc, char** argv) {
     full = stats.maxTotal + 1000 > countCap && stats.manyTrimmed >= 10 &&
            (!deadClockRuns || stats.maxCount == countCap);
   }
-  if (stats.entries < 10 || stats.jumps == 0 || !full) {
+  const bool followed = run.vehicles == 0 || (stats.slotsFull != 0 && stats.intoFollowed != 0);
+  if (stats.entries < 10 || stats.jumps == 0 || !full || !followed) {
     std::fprintf(stderr, "soak: the run did not exercise rewinding and a full store\n");
     return 1;
   }
