@@ -470,19 +470,8 @@ void LiveWorld::Answer(NativeCall& call) {
       break;
     case NativeId::LocateVehicleNear:
     case NativeId::ProbeVehicleNear: {
-      // The nearest vehicle within the radius; the lower handle on a tie.
-      Vec3f at = {call.Float(0), call.Float(1), call.Float(2)};
-      float radius = call.Float(3);
-      int32_t found = 0;
-      float best = 0;
-      for (const auto& [handle, v] : vehicles_) {
-        if (handle == 0) continue;  // 0 is the answer for none
-        float d = Length({v.pos.x - at.x, v.pos.y - at.y, v.pos.z - at.z});
-        if (d <= radius && (found == 0 || d < best)) {
-          found = handle;
-          best = d;
-        }
-      }
+      const int32_t found =
+          NearestVehicle(vehicles_, call.Float(0), call.Float(1), call.Float(2), call.Float(3));
       if (call.Info().id == NativeId::LocateVehicleNear) {
         call.ReturnInt(found);
       } else {

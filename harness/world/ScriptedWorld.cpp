@@ -1,34 +1,5 @@
 #include "world/ScriptedWorld.h"
 
-#include <cmath>
-
-namespace {
-
-// The vehicle of `vehicles` nearest (x, y, z) within `radius`: distances
-// from the 32-bit coordinates, each operation on doubles; on a tie the lower
-// handle, which the map's order gives first. A distance that is not a
-// number never counts, nor does a vehicle named 0, the answer for none.
-int32_t NearestVehicle(const WorldState& w, float x, float y, float z, float radius) {
-  int32_t best = 0;
-  double bestDistance = 0.0;
-  const double reach = static_cast<double>(radius);
-  for (const auto& [handle, v] : w.vehicles) {
-    if (handle == 0) continue;
-    const double dx = static_cast<double>(v.pos.x) - static_cast<double>(x);
-    const double dy = static_cast<double>(v.pos.y) - static_cast<double>(y);
-    const double dz = static_cast<double>(v.pos.z) - static_cast<double>(z);
-    const double d = std::sqrt((dx * dx + dy * dy) + dz * dz);
-    if (!(d <= reach)) continue;
-    if (best == 0 || d < bestDistance) {
-      best = handle;
-      bestDistance = d;
-    }
-  }
-  return best;
-}
-
-}  // namespace
-
 ScriptedWorld::ScriptedWorld(const WorldPatch& atLoad) {
   atLoad.ApplyTo(state_);
 }
@@ -67,9 +38,10 @@ void ScriptedWorld::Answer(NativeCall& call) {
       call.WriteFloat(3, w.charVel.z);
       break;
     case NativeId::LocateVehicleNear:
-      call.ReturnInt(w.locate == Locate::Nearest ? NearestVehicle(w, call.Float(0), call.Float(1),
-                                                                  call.Float(2), call.Float(3))
-                                                 : w.nearVehicle);
+      call.ReturnInt(w.locate == Locate::Nearest
+                         ? NearestVehicle(w.vehicles, call.Float(0), call.Float(1), call.Float(2),
+                                          call.Float(3))
+                         : w.nearVehicle);
       break;
     case NativeId::ProbeVehicleNear:
       call.ReturnBool(false);

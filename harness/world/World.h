@@ -3,6 +3,7 @@
 // the host's and the same for every world, so worlds go through NativeCall.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -55,6 +56,32 @@ class NativeCall {
 // distance between two points and a model's extents. False when `call` is
 // none of these, and nothing is answered.
 bool AnswerFromValues(const WorldState& w, NativeCall& call);
+
+// The vehicle of `vehicles` (a map by handle, ordered as signed numbers, of
+// anything with a `pos`) nearest (x, y, z) within `radius`, as
+// LocateVehicleNear answers: distances from the 32-bit coordinates, each
+// operation on doubles; on a tie the lower handle, which the map's order
+// gives first. A distance that is not a number never counts, nor does a
+// vehicle named 0, the answer for none.
+template <class Vehicles>
+int32_t NearestVehicle(const Vehicles& vehicles, float x, float y, float z, float radius) {
+  int32_t best = 0;
+  double bestDistance = 0.0;
+  const double reach = static_cast<double>(radius);
+  for (const auto& [handle, v] : vehicles) {
+    if (handle == 0) continue;
+    const double dx = static_cast<double>(v.pos.x) - static_cast<double>(x);
+    const double dy = static_cast<double>(v.pos.y) - static_cast<double>(y);
+    const double dz = static_cast<double>(v.pos.z) - static_cast<double>(z);
+    const double d = std::sqrt((dx * dx + dy * dy) + dz * dz);
+    if (!(d <= reach)) continue;
+    if (best == 0 || d < bestDistance) {
+      best = handle;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
 
 // The reads of a vehicle's values, for any kind of vehicle with a position,
 // rotation, velocity, condition and model; `find(handle)` gives the vehicle
