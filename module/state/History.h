@@ -119,10 +119,8 @@ class WorldPartHistory {
   uint32_t Slots() const { return wordsPerSample_ / kWordsPerSlot; }
 
   // Pushes one record of Slots() * kWordsPerSlot words as the newest sample.
-  // May throw std::bad_alloc; the queue is then unchanged.
-  // One insert for the whole record rather than a push a word: the deque
-  // takes the blocks it needs first and copies after, so a failed
-  // allocation leaves it as it was.
+  // May throw std::bad_alloc; the queue is then unchanged: one insert takes
+  // the blocks it needs before it copies a word.
   void PushFront(const uint32_t* words) {
     words_.insert(words_.begin(), words, words + wordsPerSample_);
     count_ += 1;
